@@ -15,8 +15,12 @@
 
 using Words = std::vector<uint16_t>;
 
+static constexpr uint32_t kBytesPerWord = 2;
+
 // Token encoders: each gives the words of one token exactly as a block holds them.
+// Group numbers and channels within a group keep only the bits their fields hold.
 namespace tokens {
+// The event-start token: 0xc000 and the event's length in bytes.
 Words EventStart(uint16_t lengthBytes);
 Words Simple(unsigned group, unsigned channelInGroup, uint16_t data);
 // A 32-bit item: address, low half, a word the decoder skips, high half.
@@ -50,15 +54,18 @@ struct BlockLayout {
   bool swapped = false;  // written in the other byte order, with the byte-order word 0x0100
   DataLength length = DataLength::kThroughData;
   uint64_t explicitLength = 0;
-  uint32_t lengthHighBytes = 0;  // bytes 24-27; a swapped block's reader ignores them
+  // Bytes 24-27, in the block's byte order: OR'ed into the high half of a non-swapped block's
+  // 64-bit length; a swapped block's reader ignores them.
+  uint32_t lengthHighBytes = 0;
   bool endMarker = true;
   uint16_t fill = 0;  // the words after the data and marker, up to the end of the block
 };
 
 // Room for tokens in one block that also carries the end-of-block marker.
-static constexpr uint32_t kDataWordsPerBlock = kBlockWords - kHeaderWords - 2;
+static constexpr uint32_t kDataWordsPerBlock = kBlockWords - kHeaderWords - kEndOfBlockWords;
 
-// The 32768 bytes of one block whose event data are `data` (at most the rest of the block).
+// The 32768 bytes of one block whose event data are `data`. Words beyond the block are dropped;
+// the marker is written only where it fits.
 std::vector<uint8_t> BuildBlock(const Words& data, const BlockLayout& layout);
 
 // One event: the tokens that follow its event-start token.
@@ -75,11 +82,13 @@ class MidasFileWriter {
   explicit MidasFileWriter(std::ostream& out, BlockLayout layout = BlockLayout());
   MidasFileWriter(std::ostream& out, LayoutChooser chooseLayout);
 
-  // The event-start token (its length word counts the event's bytes), then every token.
+  // The event-start token (its length word counts the event's bytes, its own included), then
+  // every token.
   void AddEvent(const WriterEvent& event);
   // One token, as it stands, into the current block.
   void AddToken(const Words& token);
-  // Writes the block in hand, if it holds any token.
+  // Writes the block in hand, if it holds any token. Call it after the last token: the writer
+  // does not write on destruction. The stream must outlive the writer.
   void EndBlock();
   // Ends the block in hand, then writes bytes as they are (a short trailing piece).
   void AddRawBytes(const std::vector<uint8_t>& bytes);
