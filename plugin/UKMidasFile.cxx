@@ -1,0 +1,286 @@
+#include "plugin/UKMidasFile.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <limits>
+#include <sstream>
+
+namespace {
+
+constexpr const char* kDescription = "Read one or several UKMidas files";
+constexpr const char* kDataDirectoryVariable = "UKMIDASDATA";
+constexpr const char* kBaseName = "NoName";
+constexpr double kMicrosecondsPerSecond = 1000000.0;
+constexpr double kPauseCountLimit = 4294967296.0;  // 2 to the 32: the first count that does not fit
+
+// Nothing leaves the plug-in as an exception, not even one thrown by a receiver during a send:
+// it is reported and the operation abandoned.
+template <typename Body>
+void Guarded(const std::string& node, const char* operation, Body&& body) noexcept {
+  try {
+    body();
+  } catch (const std::exception& failure) {
+    std::cerr << operation << ": ERROR - " << failure.what() << ", node " << node << std::endl;
+  } catch (...) {
+    std::cerr << operation << ": ERROR - unknown exception, node " << node << std::endl;
+  }
+}
+
+void SleepMicroseconds(uint32_t microseconds) { usleep(microseconds); }
+
+// Appends the channels and values of one item list, in list order. Sized once and filled by
+// index: cheaper per item than growing element by element.
+template <typename Item>
+void CopyItems(const std::vector<Item>& items, std::vector<uint16_t>& channels,
+               std::vector<uint16_t>& values) {
+  const size_t first = channels.size();
+  channels.resize(first + items.size());
+  values.resize(first + items.size());
+  uint16_t* channel = channels.data() + first;
+  uint16_t* value = values.data() + first;
+  for (const Item& item : items) {
+    *channel++ = item.GetChannel();
+    *value++ = item.GetValue();
+  }
+}
+
+}  // namespace
+
+// ---- Set-up ------------------------------------------------------------------------------------
+
+// The port callback is a typed adapter rather than the setter cast to another signature, so the
+// host's call through the base's callback type is well defined.
+template <typename Value, void (UKMidasFile::*Setter)(Value*), const char* Port>
+void UKMidasFile::AddInput(kx_type type, const char* text) {
+  const KXBase::Callback callback =
+      static_cast<KXBase::Callback>(&UKMidasFile::Receive<Value, Setter, Port>);
+  inputs.push_back(KXBase::Input(Port, callback, type, text));
+}
+
+template <typename Value, void (UKMidasFile::*Setter)(Value*), const char* Port>
+void UKMidasFile::Receive(void* value) {
+  if (value == nullptr) {
+    std::cerr << "SetInput: ERROR - no value, input " << Port << " of node " << name << std::endl;
+    return;
+  }
+  Guarded(name, "SetInput", [&] { (this->*Setter)(static_cast<Value*>(value)); });
+}
+
+UKMidasFile::UKMidasFile(std::string& instanceName)
+    : KXBase(nullptr, kBaseName),
+      steps(0),
+      interval(0.0),
+      flowEvent(nullptr),
+      fileOpen(false),
+      pauseFor(SleepMicroseconds) {
+  name = instanceName;
+  description = kDescription;
+  std::cout << name << " instantiated" << std::endl;
+  AddInput<int, &UKMidasFile::setSteps, kStepsInput>(kx_int, "How many events to read");
+  AddInput<float, &UKMidasFile::setInterval, kIntervalInput>(kx_float,
+                                                             "Pause between reads in s");
+  AddInput<const char, &UKMidasFile::setFilename, kFileInput>(kx_cstring, "Filename");
+  AddInput<const char, &UKMidasFile::setListfilename, kListFileInput>(
+      kx_cstring, "Name of ASCII file containing list of filenames");
+  outputs.push_back(KXBase::Output("fevent", kx_flowevent, "Decoded FlowEvent"));
+  flowEvent = new FlowEvent();
+  const char* directory = std::getenv(kDataDirectoryVariable);
+  dataDirectory = directory != nullptr ? directory : "";
+}
+
+// The FlowEvent stays: receivers may still hold its address.
+UKMidasFile::~UKMidasFile() {
+  listFile.close();
+  std::cout << name << " deleted" << std::endl;
+}
+
+// Bit for bit: -1 becomes 4294967295.
+void UKMidasFile::setSteps(int* value) { steps = static_cast<uint32_t>(*value); }
+
+void UKMidasFile::setInterval(float* value) { interval = *value; }
+
+// ---- Connections -------------------------------------------------------------------------------
+
+// A receiver without the input, or no receiver at all, is refused before the base records
+// anything, so no connection exists that could not be delivered to.
+void UKMidasFile::AddReceiver(int output, KXBase* receiver, int input) {
+  const std::string fault = ConnectionFault(receiver, input);
+  if (!fault.empty()) {
+    std::cerr << "AddReceiver: ERROR - " << fault << ", input " << input << ", node " << name
+              << std::endl;
+    return;
+  }
+  Guarded(name, "AddReceiver", [&] {
+    KXBase::AddReceiver(output, receiver, input);
+    HandOver(receiver, input);
+  });
+}
+
+std::string UKMidasFile::ConnectionFault(KXBase* receiver, int input) {
+  if (receiver == nullptr) return "no receiving node";
+  const std::string receiverName = "receiver " + receiver->GetName();
+  const std::vector<KXBase::Input>& receiverInputs = receiver->GetInputs();
+  if (input < 0 || static_cast<size_t>(input) >= receiverInputs.size()) {
+    return receiverName + " has no such input";
+  }
+  const KXBase::Input& record = receiverInputs[input];
+  const bool forwards = record.forwardCallback != record.callback;
+  if (forwards && record.forwardTarget == nullptr) return receiverName + " forwards to no node";
+  if ((forwards ? record.forwardCallback : record.callback) == nullptr) {
+    return receiverName + " has no callback for it";
+  }
+  return std::string();
+}
+
+// Delivers the event as the framework delivers any input value, with the set-up flag raised
+// for the length of the call only.
+void UKMidasFile::HandOver(KXBase* receiver, int input) {
+  KXBase::Input& record = receiver->GetInputs()[input];
+  flowEvent->setup = true;
+  // The receiver's own protected member, reached through this class as the language allows.
+  receiver->*(&UKMidasFile::currentInput) = input;
+  if (record.forwardCallback == record.callback) {
+    (receiver->*record.callback)(flowEvent);
+  } else {
+    (record.forwardTarget->*record.forwardCallback)(flowEvent);
+  }
+  flowEvent->setup = false;
+}
+
+void UKMidasFile::setFlowEvent(FlowEvent* event) {
+  if (event == nullptr || !event->setup) return;
+  flowEvent = event;
+  Init();
+  Guarded(name, "setFlowEvent", [&] { SendOutput(0, flowEvent); });
+}
+
+// ---- File selection ----------------------------------------------------------------------------
+
+void UKMidasFile::setFilename(const char* requested) {
+  // A copy first: `requested` may point into `filename` itself.
+  const std::string asPassed = requested;
+  filename = asPassed;
+  std::cout << name << ": Opening " << filename << std::endl;
+  if (OpenCurrentFile()) return;
+  filename = dataDirectory + "/" + asPassed;
+  std::cout << "filename " << filename << std::endl;
+  if (OpenCurrentFile()) return;
+  std::cout << "MidasFile: " << asPassed << " not found." << std::endl;
+}
+
+bool UKMidasFile::OpenCurrentFile() {
+  tudaData.OpenDataFile(filename.c_str());
+  fileOpen = tudaData.fFile.is_open();
+  return fileOpen;
+}
+
+// Only the first line names a data file; it is taken as it stands, carriage return and all.
+void UKMidasFile::setListfilename(const char* listName) {
+  if (listFile.is_open()) listFile.close();
+  listFile.open(listName);
+  if (!listFile.is_open()) {
+    std::cerr << "ERROR - Could not open UK MIDAS file list " << listName << std::endl;
+    return;
+  }
+  std::string firstLine;
+  std::getline(listFile, firstLine);
+  setFilename(firstLine.c_str());
+}
+
+void UKMidasFile::Reset() {
+  const std::string current = filename;
+  Guarded(name, "Reset", [&] { setFilename(current.c_str()); });
+}
+
+// ---- Run loop ----------------------------------------------------------------------------------
+
+void UKMidasFile::Init() {
+  Guarded(name, "Init", [&] {
+    RegisterProperty(kAdcChannelName, adcChannel);
+    RegisterProperty(kAdcValueName, adcValue);
+    RegisterProperty(kTdcChannelName, tdcChannel);
+    RegisterProperty(kTdcValueName, tdcValue);
+    flowEvent->SetBinnings();
+  });
+}
+
+void UKMidasFile::RegisterProperty(const char* propertyName, std::vector<uint16_t>& values) {
+  (*flowEvent)[propertyName] = FlowProperty(kx_vshort, FlowBinning(), &values);
+}
+
+void UKMidasFile::Start() {
+  // Built apart from the console stream, so that a stream left in another base or precision
+  // by a diagnostic printout cannot change the line.
+  std::ostringstream line;
+  line << name << " running: " << steps << ", " << interval;
+  std::cout << line.str() << std::endl;
+  running = true;
+  Guarded(name, "Start", [&] { RunLoop(); });
+  running = false;
+  std::cout << "Stop()" << std::endl;
+}
+
+// `steps` and `interval` are read afresh every iteration.
+void UKMidasFile::RunLoop() {
+  for (uint32_t iteration = 0; running && (steps == 0 || iteration < steps); ++iteration) {
+    RunIteration();
+  }
+}
+
+void UKMidasFile::RunIteration() {
+  ClearVectors();
+  TTudaEvent* event = tudaData.GetNextEvent();
+  if (event == nullptr) {
+    running = false;
+    return;
+  }
+  CopyItems(event->GetAdcItems(), adcChannel, adcValue);
+  CopyItems(event->GetTdcItems(), tdcChannel, tdcValue);
+  SendOutput(0, flowEvent);
+  event->Clear(nullptr);
+  Pause();
+}
+
+// Storage is kept: the properties point at these vectors and no iteration allocates anew.
+void UKMidasFile::ClearVectors() {
+  adcChannel.clear();
+  adcValue.clear();
+  tdcChannel.clear();
+  tdcValue.clear();
+}
+
+// A pause of 0 microseconds makes no call at all: a zero-length sleep still costs a trip
+// through the scheduler, which would bound the loop far below the reader's speed.
+void UKMidasFile::Pause() {
+  const uint32_t microseconds = PauseMicroseconds(interval);
+  if (microseconds != 0) pauseFor(microseconds);
+}
+
+uint32_t UKMidasFile::PauseMicroseconds(double seconds) {
+  const double product = seconds * kMicrosecondsPerSecond;
+  if (!(product > 0.0)) return 0;  // below zero, zero or NaN
+  if (product >= kPauseCountLimit) return std::numeric_limits<uint32_t>::max();
+  return static_cast<uint32_t>(product);
+}
+
+// Safe from a signal handler: one atomic store.
+void UKMidasFile::Stop() { running = false; }
+
+// ---- Entry points ------------------------------------------------------------------------------
+
+__attribute__((visibility("default"))) KXBase* newObject(std::string& name) {
+  try {
+    return new UKMidasFile(name);
+  } catch (const std::exception& failure) {
+    std::cerr << "newObject: ERROR - " << failure.what() << ", node " << name << std::endl;
+    return nullptr;
+  }
+}
+
+__attribute__((visibility("default"))) void delObject(void* object) {
+  if (object == nullptr) return;
+  delete static_cast<KXBase*>(object);
+}

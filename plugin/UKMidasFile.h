@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "flow/FlowEvent.h"
+#include "flow/KXBase.h"
+#include "reader/TTudaData.h"
+
+// The source node: reads one UK MIDAS data file at a time and, for every decoded event, sends
+// the address of its FlowEvent on output "fevent", with the event's ADC and TDC channels and
+// values in four vectors that the event's properties point at.
+//
+// Ports, by index: inputs "steps" (int), "interval" (float), "file" and "listfile" (character
+// strings); output "fevent" (FlowEvent). Members are public records, as the reader's are.
+//
+// Keep alive: receivers read the four vectors in place through the FlowEvent, during the send.
+// The FlowEvent itself is never freed by the node, so a receiver may keep its address.
+class UKMidasFile : public KXBase {
+ public:
+  // Names of the four properties that Init registers, in their order.
+  static constexpr const char* kAdcChannelName = "ADCChannel";
+  static constexpr const char* kAdcValueName = "ADCValue";
+  static constexpr const char* kTdcChannelName = "TDCChannel";
+  static constexpr const char* kTdcValueName = "TDCValue";
+
+  // Pauses the run loop for a number of microseconds; never called with 0.
+  using PauseFunction = std::function<void(uint32_t microseconds)>;
+
+  // Names of the four inputs, in port order.
+  static constexpr char kStepsInput[] = "steps";
+  static constexpr char kIntervalInput[] = "interval";
+  static constexpr char kFileInput[] = "file";
+  static constexpr char kListFileInput[] = "listfile";
+
+  explicit UKMidasFile(std::string& instanceName);
+  virtual ~UKMidasFile();
+
+  void Init() override;
+  void Reset() override;
+  using KXBase::AddReceiver;
+  void AddReceiver(int output, KXBase* receiver, int input) override;
+  void Start() override;
+  void Stop() override;
+
+  // Input callbacks; the host reaches them through the input records with a non-null value.
+  void setSteps(int* value);
+  void setInterval(float* value);
+  void setFilename(const char* name);
+  void setListfilename(const char* listName);
+  // Adopts an event handed over for set-up, registers the properties in it and passes it on.
+  void setFlowEvent(FlowEvent* event);
+
+  // Microseconds to pause for `seconds`: the product with one million in double precision,
+  // truncated toward zero. Below zero or NaN gives no pause; a count beyond 32 bits gives the
+  // largest 32-bit count.
+  static uint32_t PauseMicroseconds(double seconds);
+
+  uint32_t steps;
+  double interval;
+  TTudaData tudaData;
+  std::ifstream listFile;
+  std::string dataDirectory;
+  std::string filename;
+  FlowEvent* flowEvent;
+  std::vector<uint16_t> adcChannel;
+  std::vector<uint16_t> adcValue;
+  std::vector<uint16_t> tdcChannel;
+  std::vector<uint16_t> tdcValue;
+  bool fileOpen;
+  // The pause after each sent event; usleep unless replaced (tests count pauses through it).
+  PauseFunction pauseFor;
+
+ private:
+  // Port callback of input `Port`: checks the host's value address, then calls the setter.
+  template <typename Value, void (UKMidasFile::*Setter)(Value*), const char* Port>
+  void Receive(void* value);
+  template <typename Value, void (UKMidasFile::*Setter)(Value*), const char* Port>
+  void AddInput(kx_type type, const char* text);
+
+  bool OpenCurrentFile();
+  void RegisterProperty(const char* propertyName, std::vector<uint16_t>& values);
+  // Why a connection to `input` of `receiver` cannot be made; empty when it can.
+  static std::string ConnectionFault(KXBase* receiver, int input);
+  void HandOver(KXBase* receiver, int input);
+  void RunLoop();
+  void RunIteration();
+  void ClearVectors();
+  void Pause();
+};
+
+// The module's file name, and the symbol names of its entry points as a host resolves them.
+static constexpr const char* kPluginFileName = "UKMidasFile.kxp";
+static constexpr const char* kNewObjectSymbol =
+    "_Z9newObjectRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
+static constexpr const char* kDelObjectSymbol = "_Z9delObjectPv";
+
+// Plug-in entry points, the only symbols the module exports.
+__attribute__((visibility("default"))) KXBase* newObject(std::string& name);
+__attribute__((visibility("default"))) void delObject(void* object);

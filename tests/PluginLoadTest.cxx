@@ -1,0 +1,89 @@
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "plugin/UKMidasFile.h"
+
+// The module as a host finds it: UKMIDAS_PLUGIN_PATH is set by the build.
+
+namespace {
+
+using NewObject = KXBase* (*)(std::string&);
+using DelObject = void (*)(void*);
+
+// The node leaves its FlowEvent to whoever holds it last. The module keeps the node's type
+// information to itself, so the sanitizer's dynamic-type check could not recognise the class here.
+__attribute__((no_sanitize("vptr"))) FlowEvent* EventOf(KXBase* node) {
+  return static_cast<UKMidasFile*>(node)->flowEvent;
+}
+
+class PluginLoadTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    library = dlopen(UKMIDAS_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    oldOut = std::cout.rdbuf(out.rdbuf());
+  }
+
+  void TearDown() override {
+    std::cout.rdbuf(oldOut);
+    if (library != nullptr) dlclose(library);
+  }
+
+  void* Symbol(const char* symbolName) const { return dlsym(library, symbolName); }
+
+  std::string TakeOut() {
+    const std::string text = out.str();
+    out.str("");
+    return text;
+  }
+
+  void* library = nullptr;
+  std::ostringstream out;
+  std::streambuf* oldOut = nullptr;
+};
+
+TEST_F(PluginLoadTest, FileNameIsTheHostsPluginName) {
+  const std::string path = UKMIDAS_PLUGIN_PATH;
+  EXPECT_EQ(path.substr(path.rfind('/') + 1), "UKMidasFile.kxp");
+}
+
+TEST_F(PluginLoadTest, EntryPointsResolveByTheirMangledNames) {
+  EXPECT_NE(Symbol("_Z9newObjectRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"), nullptr);
+  EXPECT_NE(Symbol("_Z9delObjectPv"), nullptr);
+  EXPECT_EQ(Symbol("newObject"), nullptr);
+  EXPECT_EQ(Symbol("delObject"), nullptr);
+}
+
+TEST_F(PluginLoadTest, NothingElseIsExported) {
+  EXPECT_EQ(Symbol("_ZN11UKMidasFile5StartEv"), nullptr);
+  EXPECT_EQ(Symbol("_ZN11UKMidasFileC1ERNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
+            nullptr);
+  EXPECT_EQ(Symbol("_ZN9TTudaData12GetNextEventEv"), nullptr);
+  EXPECT_EQ(Symbol("_ZN9TTudaDataC1Ev"), nullptr);
+}
+
+TEST_F(PluginLoadTest, LoadedEntryPointsMakeAndDeleteANode) {
+  const auto create = reinterpret_cast<NewObject>(Symbol(kNewObjectSymbol));
+  const auto destroy = reinterpret_cast<DelObject>(Symbol(kDelObjectSymbol));
+  ASSERT_NE(create, nullptr);
+  ASSERT_NE(destroy, nullptr);
+  std::string instanceName = "loaded";
+  KXBase* node = create(instanceName);
+  ASSERT_NE(node, nullptr);
+  const std::unique_ptr<FlowEvent> event(EventOf(node));
+  EXPECT_EQ(TakeOut(), "loaded instantiated\n");
+  EXPECT_EQ(node->GetName(), "loaded");
+  EXPECT_EQ(node->GetInputs().size(), 4u);
+  EXPECT_EQ(node->GetNumberForOutput("fevent"), 0);
+  destroy(node);
+  EXPECT_EQ(TakeOut(), "loaded deleted\n");
+  destroy(nullptr);
+  EXPECT_EQ(TakeOut(), "");
+}
+
+}  // namespace
