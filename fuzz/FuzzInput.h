@@ -1,0 +1,41 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+// What both fuzz targets share: the input written as a data file, and a console kept quiet so
+// that millions of runs do not flood the terminal with the reader's lines.
+
+// Writes the fuzz input to this process's own temporary data file and returns its name.
+inline std::string WriteInputFile(const uint8_t* data, size_t size)
+{
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("tuda-fuzz-" + std::to_string(getpid()) + ".dat");
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return path.string();
+}
+
+// Silences standard output and standard error for its lifetime; the reader still walks every
+// word it would print.
+class QuietConsole {
+ public:
+  QuietConsole() : out(std::cout.rdbuf(nullptr)), err(std::cerr.rdbuf(nullptr)) {}
+  ~QuietConsole()
+  {
+    std::cout.rdbuf(out);
+    std::cerr.rdbuf(err);
+  }
+  QuietConsole(const QuietConsole&) = delete;
+  QuietConsole& operator=(const QuietConsole&) = delete;
+
+ private:
+  std::streambuf* const out;
+  std::streambuf* const err;
+};

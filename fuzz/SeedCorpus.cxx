@@ -1,0 +1,89 @@
+// Writes the fuzzers' seed corpus: small data files made by the writer, one for each block
+// layout and token kind the reader must cope with.
+// Usage: fuzz_seeds DIR
+#include <iostream>
+#include <sstream>
+
+#include "tools/SyntheticRun.h"
+#include "writer/MidasFileWriter.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Every kind of token, including the ones the decoder only reports or steps over.
+WriterEvent EveryTokenKind()
+{
+  return {{tokens::Adc(69, 0xffff), tokens::Tdc(74, 0x1abc), tokens::Scaler(2, 0xffffffff),
+           tokens::Epics(3, 65552), tokens::Simple(0, 1, 2), tokens::Simple(32, 0, 0), tokens::Wide(65, 1, 7),
+           tokens::Group(5, 0, {1, 2, 3}), tokens::ExtendedGroup(0x1234)}};
+}
+
+Bytes Run(const MidasFileWriter::LayoutChooser& layout, unsigned events, const Bytes& trailing = {})
+{
+  std::ostringstream out;
+  MidasFileWriter writer(out, layout);
+  for (unsigned i = 0; i < events; ++i) writer.AddEvent(EveryTokenKind());
+  writer.AddRawBytes(trailing);
+  const std::string text = out.str();
+  return Bytes(text.begin(), text.end());
+}
+
+MidasFileWriter::LayoutChooser Fixed(BlockLayout layout)
+{
+  return [layout](uint64_t) { return layout; };
+}
+
+BlockLayout WithLength(DataLength length, bool swapped = false)
+{
+  BlockLayout layout;
+  layout.length = length;
+  layout.swapped = swapped;
+  return layout;
+}
+
+Bytes Synthetic()
+{
+  SyntheticRunOptions options;
+  options.blocks = 3;
+  options.swappedFraction = 0.5;
+  std::ostringstream out;
+  WriteSyntheticRun(out, options);
+  const std::string text = out.str();
+  return Bytes(text.begin(), text.end());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  if (argc != 2) {
+    std::cerr << "Usage: fuzz_seeds DIR" << std::endl;
+    return 2;
+  }
+  BlockLayout noMarker;
+  noMarker.endMarker = false;
+  noMarker.fill = 0x0101;
+  BlockLayout beyondBlock = WithLength(DataLength::kExplicit);
+  beyondBlock.explicitLength = 2 * TEGBlockSize;
+  beyondBlock.lengthHighBytes = 1;
+
+  const std::vector<std::pair<const char*, Bytes>> seeds{
+      {"through-data", Run(Fixed(WithLength(DataLength::kThroughData)), 1)},
+      {"through-marker-swapped", Run(Fixed(WithLength(DataLength::kThroughMarker, true)), 1)},
+      {"data-only", Run(Fixed(WithLength(DataLength::kDataOnly)), 2)},
+      {"zero-length-swapped", Run(Fixed(WithLength(DataLength::kZero, true)), 2)},
+      {"no-marker", Run(Fixed(noMarker), 1)},
+      {"length-beyond-block", Run(Fixed(beyondBlock), 1)},
+      {"trailing-piece", Run(Fixed(BlockLayout()), 1, {1, 2, 3, 4, 5})},
+      {"events-across-blocks", Run(Fixed(BlockLayout()), 700)},
+      {"synthetic-run", Synthetic()},
+  };
+  for (const auto& [name, bytes] : seeds) {
+    if (!WriteFileBytes(std::string(argv[1]) + "/" + name, bytes)) {
+      std::cerr << "fuzz_seeds: cannot write " << argv[1] << "/" << name << std::endl;
+      return 1;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,370 @@
+#include "tools/Tuda.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "tools/Command.h"
+#include "tools/GenCommand.h"
+#include "writer/MidasFileWriter.h"
+
+namespace {
+
+class TudaTest : public testing::Test {
+ protected:
+  void SetUp() override
+  {
+    folder = std::filesystem::temp_directory_path() /
+             ("tuda-test-" + std::to_string(getpid()) + "-" +
+              testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(folder);
+  }
+
+  void TearDown() override
+  {
+    // A dump leaves the console in hexadecimal; the next test starts from the defaults.
+    std::cout.flags(std::ios::dec | std::ios::skipws);
+    std::filesystem::remove_all(folder);
+  }
+
+  // Runs `tuda` with its console captured.
+  int Run(const std::vector<std::string>& args)
+  {
+    out.str("");
+    err.str("");
+    std::streambuf* const console = std::cout.rdbuf(out.rdbuf());
+    std::streambuf* const errors = std::cerr.rdbuf(err.rdbuf());
+    const int status = RunTuda(args);
+    std::cout.rdbuf(console);
+    std::cerr.rdbuf(errors);
+    return status;
+  }
+
+  std::string Write(const std::string& name, const std::function<void(MidasFileWriter&)>& fill,
+                    MidasFileWriter::LayoutChooser layout = [](uint64_t) { return BlockLayout(); })
+  {
+    const std::string path = (folder / name).string();
+    std::ofstream file(path, std::ios::binary);
+    MidasFileWriter writer(file, layout);
+    fill(writer);
+    writer.EndBlock();
+    return path;
+  }
+
+  std::string ReadBytes(const std::string& name)
+  {
+    std::ifstream file(folder / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+
+  std::string Path(const std::string& name) const { return (folder / name).string(); }
+
+  std::filesystem::path folder;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+// Two blocks: the first with one item of every kind and every token the decoder only reports;
+// the second swapped, with a data length that counts the data words alone, so that decoding
+// stops two words before its marker. Then a 5-byte trailing piece.
+void StatRun(MidasFileWriter& writer)
+{
+  writer.AddEvent({{tokens::Adc(0, 1), tokens::Tdc(0, 2), tokens::Scaler(0, 3), tokens::Epics(0, 4),
+                    tokens::Simple(0, 0, 0), tokens::Simple(40, 0, 0), tokens::Wide(65, 0, 0),
+                    tokens::Group(5, 0, {}), tokens::ExtendedGroup(1)}});
+  writer.EndBlock();
+  writer.AddEvent({{tokens::Adc(1, 1)}});
+  writer.AddRawBytes({1, 2, 3, 4, 5});
+}
+
+BlockLayout StatLayout(uint64_t blockIndex)
+{
+  BlockLayout layout;
+  if (blockIndex == 1) {
+    layout.swapped = true;
+    layout.length = DataLength::kDataOnly;
+  }
+  return layout;
+}
+
+TEST_F(TudaTest, HelpListsEverySubcommand)
+{
+  EXPECT_EQ(Run({"--help"}), kExitOk);
+  EXPECT_EQ(out.str(),
+            "Usage: tuda SUBCOMMAND [options] ARGS\n\n"
+            "Decodes and inspects UK MIDAS list-mode data files of the TUDA detector array.\n\n"
+            "Subcommands:\n"
+            "  run     Run the source node plug-in on a data file\n"
+            "  events  Decode data files and print every event\n"
+            "  gen     Write a synthetic data file\n"
+            "  dump    List the words of blocks\n"
+            "  info    Decode a file and print the reader's counters\n"
+            "  stat    Summarise data files at a glance\n\n"
+            "Run 'tuda help SUBCOMMAND' for its arguments and options.\n");
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(TudaTest, HelpOfOneSubcommand)
+{
+  EXPECT_EQ(Run({"help", "gen"}), kExitOk);
+  EXPECT_EQ(out.str(), kGenCommand.usage);
+  EXPECT_EQ(Run({"gen", "out.dat", "--help"}), kExitOk);
+  EXPECT_EQ(out.str(), kGenCommand.usage);
+  EXPECT_FALSE(std::filesystem::exists("out.dat"));
+}
+
+TEST_F(TudaTest, GenIsDeterministicPerSeed)
+{
+  ASSERT_EQ(Run({"gen", Path("a.dat"), "--events", "300", "--seed", "7"}), kExitOk);
+  ASSERT_EQ(Run({"gen", Path("b.dat"), "--events", "300", "--seed", "7"}), kExitOk);
+  ASSERT_EQ(Run({"gen", Path("c.dat"), "--events", "300", "--seed", "8"}), kExitOk);
+  EXPECT_EQ(ReadBytes("a.dat"), ReadBytes("b.dat"));
+  EXPECT_NE(ReadBytes("a.dat"), ReadBytes("c.dat"));
+}
+
+TEST_F(TudaTest, GenWritesExactlyTheBlocksAsked)
+{
+  EXPECT_EQ(Run({"gen", Path("run.dat"), "--blocks", "3", "--swapped", "1"}), kExitOk);
+  EXPECT_EQ(out.str(), Path("run.dat") + ": 3 blocks of 32768 bytes\n");
+  const std::string bytes = ReadBytes("run.dat");
+  ASSERT_EQ(bytes.size(), 3 * TEGBlockSize);
+  for (uint32_t block = 0; block < 3; ++block) {
+    const size_t orderByte = block * TEGBlockSize + kDataOrderWord * kBytesPerWord;
+    EXPECT_EQ(bytes.substr(orderByte, 2), std::string("\0\1", 2)) << "block " << block;
+  }
+}
+
+TEST_F(TudaTest, GenEventsAreCountedByStat)
+{
+  ASSERT_EQ(Run({"gen", Path("run.dat"), "--events", "500"}), kExitOk);
+  ASSERT_EQ(Run({"stat", Path("run.dat")}), kExitOk);
+  EXPECT_NE(out.str().find("\nEvents                500\n"), std::string::npos) << out.str();
+}
+
+TEST_F(TudaTest, EventsPrintsOnlyTheReadersLines)
+{
+  const std::string path = Write("run.dat", [](MidasFileWriter& writer) {
+    writer.AddEvent({{tokens::Adc(69, 0x1abc), tokens::Scaler(2, 0x12345678)}});
+    writer.AddEvent({});
+  });
+  EXPECT_EQ(Run({"events", path}), kExitOk);
+  EXPECT_EQ(out.str(),
+            "OpenDataFile: Opened data file " + path +
+                "\n"
+                "TTudaEvent:\n"
+                "TTudaEvent:\n"
+                "adc:    channel=69 value=2748\n"
+                "scaler: channel=2 value=305419896\n");
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(TudaTest, EventsCarryTheLastItemsIntoTheNextFile)
+{
+  const std::string first = Write("first.dat", [](MidasFileWriter& writer) {
+    writer.AddEvent({{tokens::Tdc(74, 9)}});
+  });
+  const std::string second = Write("second.dat", [](MidasFileWriter& writer) { writer.AddEvent({}); });
+  EXPECT_EQ(Run({"events", first, second}), kExitOk);
+  EXPECT_EQ(out.str(),
+            "OpenDataFile: Opened data file " + first +
+                "\n"
+                "TTudaEvent:\n"
+                "OpenDataFile: Opened data file " + second +
+                "\n"
+                "TTudaEvent:\n"
+                "tdc:    channel=74 value=9\n");
+}
+
+TEST_F(TudaTest, DumpListsTheChosenBlock)
+{
+  const std::string path = Write("run.dat", [](MidasFileWriter& writer) {
+    writer.AddEvent({{tokens::Adc(0, 1)}});
+    writer.EndBlock();
+    writer.AddEvent({{tokens::Adc(69, 0x1abc)}});
+  });
+  EXPECT_EQ(Run({"dump", path, "--block", "2"}), kExitOk);
+  EXPECT_EQ(out.str(),
+            "OpenDataFile: Opened data file " + path +
+                "\n"
+                "DumpEvents: Event 0 with 8 bytes of data\n"
+                "SI w1=503 w2=1abc bits=0 addr=503 data=1abc\n"
+                "DumpEvents: Call write event\n"
+                "DumpEvents: End of block 2\n");
+}
+
+TEST_F(TudaTest, InfoPrintsTheCountersAfterTheWholeFile)
+{
+  const std::string path = Write("run.dat", [](MidasFileWriter& writer) {
+    writer.AddEvent({{tokens::Adc(0, 1)}});
+    writer.EndBlock();
+    writer.AddEvent({{tokens::Adc(0, 1)}});
+  });
+  EXPECT_EQ(Run({"info", path, "--debug"}), kExitOk);
+  const std::string text = out.str();
+  EXPECT_NE(text.find("Blocks read         = 2\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("EPICS groups:\n31 \n"), std::string::npos) << text;
+  EXPECT_NE(text.find("PrintStatus: Sifted 0.0625 MB data in "), std::string::npos) << text;
+}
+
+TEST_F(TudaTest, StatCountsEveryKindAndWhatWasNeverDecoded)
+{
+  const std::string path = Write("run.dat", StatRun, StatLayout);
+  EXPECT_EQ(Run({"stat", path}), kExitOk);
+  const std::string text = out.str();
+  const std::string expected =
+      "OpenDataFile: Opened data file " + path +
+      "\n"
+      "Blocks                2, 1 swapped\n"
+      "Events                2\n"
+      "Items                 ADC 1, TDC 1, EPICS 1, scaler 1\n"
+      "Items per group\n"
+      "  group   0  none    1\n"
+      "  group   1  ADC     1\n"
+      "  group  20  TDC     1\n"
+      "  group  30  scaler  1\n"
+      "  group  31  EPICS   1\n"
+      "  group  40  none    1\n"
+      "  group  65  none    1\n"
+      "Decoding errors       unknown group 2, group item 1, extended group item 1, token past block end 0\n"
+      "Skipped silently      1 items of groups above 64\n"
+      "Blocks ended          at the marker 1, at the data length 1, at the block end 0\n"
+      "Never decoded         2 words between data length and marker in 1 blocks; 0 blocks without a marker "
+      "after the data length\n"
+      "Trailing piece        " + path +
+      ": 5 bytes\n"
+      "Read                  ";
+  EXPECT_EQ(text.substr(0, expected.size()), expected);
+}
+
+TEST_F(TudaTest, StatStopsAtTheBlockEnd)
+{
+  BlockLayout layout;
+  layout.length = DataLength::kExplicit;
+  layout.explicitLength = 2 * TEGBlockSize;
+  const Words data(kBlockWords - kHeaderWords, tokens::ExtendedGroup(1)[0]);
+  ASSERT_TRUE(WriteFileBytes(Path("run.dat"), BuildBlock(data, layout)));
+  EXPECT_EQ(Run({"stat", Path("run.dat")}), kExitOk);
+  EXPECT_NE(out.str().find("extended group item 16368, token past block end 0\n"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("at the marker 0, at the data length 0, at the block end 1\n"), std::string::npos);
+}
+
+// ---- Error paths ------------------------------------------------------------------------------
+
+TEST_F(TudaTest, NoSubcommandShowsTheOverviewOnStandardError)
+{
+  EXPECT_EQ(Run({}), kExitUsage);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str().rfind("Usage: tuda SUBCOMMAND [options] ARGS\n", 0), 0u);
+}
+
+TEST_F(TudaTest, UnknownSubcommand)
+{
+  EXPECT_EQ(Run({"frob"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda: unknown subcommand 'frob' (see tuda --help)\n");
+  EXPECT_EQ(Run({"help", "frob"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda: unknown subcommand 'frob' (see tuda --help)\n");
+}
+
+TEST_F(TudaTest, HelpOfTwoSubcommands)
+{
+  EXPECT_EQ(Run({"help", "gen", "dump"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda help: give one subcommand (see tuda --help)\n");
+}
+
+TEST_F(TudaTest, UnknownOption)
+{
+  EXPECT_EQ(Run({"events", "--fast", "run.dat"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda events: unknown option --fast (see tuda help events)\n");
+  EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(TudaTest, OptionWithoutItsValue)
+{
+  EXPECT_EQ(Run({"dump", "run.dat", "--block"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda dump: option --block needs a value (see tuda help dump)\n");
+}
+
+TEST_F(TudaTest, FlagGivenAValue)
+{
+  EXPECT_EQ(Run({"info", "run.dat", "--debug=1"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda info: option --debug takes no value (see tuda help info)\n");
+}
+
+TEST_F(TudaTest, CountThatIsNotAWholeNumber)
+{
+  EXPECT_EQ(Run({"gen", Path("run.dat"), "--events=12x"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda gen: --events needs a whole number of at least 1, not '12x' (see tuda help gen)\n");
+  EXPECT_EQ(Run({"dump", "run.dat", "--block", "0"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda dump: --block needs a whole number of at least 1, not '0' (see tuda help dump)\n");
+  EXPECT_EQ(Run({"gen", Path("run.dat"), "--seed", "-1"}), kExitUsage);
+  EXPECT_FALSE(std::filesystem::exists(Path("run.dat")));
+}
+
+TEST_F(TudaTest, FractionOutOfRange)
+{
+  EXPECT_EQ(Run({"gen", Path("run.dat"), "--swapped", "1.5"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda gen: --swapped needs a fraction from 0 to 1, not '1.5' (see tuda help gen)\n");
+}
+
+TEST_F(TudaTest, EventsAndBlocksTogether)
+{
+  EXPECT_EQ(Run({"gen", Path("run.dat"), "--events", "1", "--blocks", "1"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda gen: give --events or --blocks, not both (see tuda help gen)\n");
+}
+
+TEST_F(TudaTest, MissingFileArgument)
+{
+  EXPECT_EQ(Run({"events"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda events: no data file given (see tuda help events)\n");
+  EXPECT_EQ(Run({"dump"}), kExitUsage);
+  EXPECT_EQ(err.str(), "tuda dump: give exactly one data file (see tuda help dump)\n");
+}
+
+TEST_F(TudaTest, GenIntoAFolderThatDoesNotExist)
+{
+  const std::string path = Path("missing/run.dat");
+  EXPECT_EQ(Run({"gen", path}), kExitDataError);
+  EXPECT_EQ(err.str(), "tuda gen: cannot write " + path + "\n");
+  EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(TudaTest, EventsGoOnAfterAFileThatDoesNotOpen)
+{
+  const std::string missing = Path("missing.dat");
+  const std::string path = Write("run.dat", [](MidasFileWriter& writer) { writer.AddEvent({}); });
+  EXPECT_EQ(Run({"events", missing, path}), kExitDataError);
+  EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\n");
+  EXPECT_EQ(out.str(), "OpenDataFile: Opened data file " + path + "\nTTudaEvent:\n");
+}
+
+TEST_F(TudaTest, DumpBeyondTheLastBlock)
+{
+  const std::string path = Write("run.dat", [](MidasFileWriter& writer) { writer.AddEvent({}); });
+  EXPECT_EQ(Run({"dump", path, "--block", "2"}), kExitDataError);
+  EXPECT_EQ(err.str(), "tuda dump: " + path + " ends before block 2\n");
+}
+
+TEST_F(TudaTest, InfoOnAFileThatDoesNotOpen)
+{
+  const std::string missing = Path("missing.dat");
+  EXPECT_EQ(Run({"info", missing}), kExitDataError);
+  EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\n");
+  EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(TudaTest, StatCountsATokenPastTheBlockEnd)
+{
+  Words data(kBlockWords - kHeaderWords - 1, tokens::ExtendedGroup(1)[0]);
+  data.push_back(tokens::Adc(0, 1)[0]);
+  ASSERT_TRUE(WriteFileBytes(Path("run.dat"), BuildBlock(data, BlockLayout())));
+  EXPECT_EQ(Run({"stat", Path("run.dat")}), kExitOk);
+  EXPECT_NE(out.str().find("extended group item 16367, token past block end 1\n"), std::string::npos) << out.str();
+}
+
+}  // namespace

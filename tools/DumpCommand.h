@@ -1,0 +1,6 @@
+#pragma once
+
+#include "tools/Command.h"
+
+// `tuda dump`: the reader's word-by-word listing of chosen blocks.
+extern const Command kDumpCommand;

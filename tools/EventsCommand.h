@@ -1,0 +1,6 @@
+#pragma once
+
+#include "tools/Command.h"
+
+// `tuda events`: every event of one or more data files, exactly as the reader prints them.
+extern const Command kEventsCommand;

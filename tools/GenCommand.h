@@ -1,0 +1,6 @@
+#pragma once
+
+#include "tools/Command.h"
+
+// `tuda gen`: writes a realistic synthetic data file.
+extern const Command kGenCommand;

@@ -1,0 +1,7 @@
+#pragma once
+
+#include "tools/Command.h"
+
+// `tuda run`: loads the source node plug-in and runs one graph, source node to a receiver that
+// lists what it is sent.
+extern const Command kRunCommand;

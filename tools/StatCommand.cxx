@@ -1,0 +1,282 @@
+#include "tools/StatCommand.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "reader/TTudaData.h"
+#include "tools/Options.h"
+#include "writer/MidasFileWriter.h"
+
+namespace {
+
+enum ItemKind { kAdc, kTdc, kEpics, kScaler, kNoKind };
+const char* const kKindNames[] = {"ADC", "TDC", "EPICS", "scaler", "none"};
+constexpr size_t kGroupNumbers = kGroupMask + 1;
+constexpr uint64_t kProgressEveryBlocks = 256;
+constexpr double kBytesPerMB = 1048576.0;
+constexpr size_t kGroupDigits = 3;
+constexpr size_t kKindColumn = 8;
+
+struct Tally {
+  uint64_t blocks = 0;
+  uint64_t swappedBlocks = 0;
+  uint64_t events = 0;
+  std::array<uint64_t, kNoKind> items{};
+  std::array<uint64_t, kGroupNumbers> itemsPerGroup{};  // simple items, recognised or not
+  uint64_t unknownGroupItems = 0;
+  uint64_t groupsAbove64 = 0;  // stepped over by the decoder without a word
+  uint64_t groupItems = 0;
+  uint64_t extendedGroupItems = 0;
+  uint64_t tokensPastBlockEnd = 0;
+  uint64_t endedByMarker = 0;
+  uint64_t endedByLength = 0;
+  uint64_t endedAtBlockEnd = 0;
+  uint64_t wordsAfterLength = 0;  // between where the data length ended decoding and the marker
+  uint64_t blocksWithWordsAfterLength = 0;
+  uint64_t blocksWithoutMarker = 0;
+  std::vector<std::pair<std::string, uint64_t>> trailingBytes;
+};
+
+// The kind whose group set holds `group`, as the decoder tests them.
+ItemKind KindOf(unsigned group)
+{
+  const uint64_t bit = (group >= 1 && group <= kLastGroupInSets) ? 1ULL << (group - 1) : 0;
+  if (bit & adcGroups) return kAdc;
+  if (bit & tdcGroups) return kTdc;
+  if (bit & epicsGroups) return kEpics;
+  if (bit & scalerGroups) return kScaler;
+  return kNoKind;
+}
+
+// How far the decoder steps over the token that starts with `word`.
+unsigned StepWords(uint16_t word)
+{
+  switch (word >> kTokenKindShift) {
+    case kSimpleItemKind: {
+      const unsigned group = word & kGroupMask;
+      const ItemKind kind = KindOf(group);
+      const bool wide = kind == kEpics || kind == kScaler || group > kLastGroupInSets;
+      return wide ? kWideItemWords : kSimpleItemWords;
+    }
+    case kGroupItemKind:
+      return kGroupItemWords;
+    case kExtendedGroupItemKind:
+      return kExtendedGroupItemWords;
+    default:
+      return kEventStartWords;
+  }
+}
+
+void CountSimpleItem(unsigned group, Tally& tally)
+{
+  ++tally.itemsPerGroup[group];
+  const ItemKind kind = KindOf(group);
+  if (kind != kNoKind) {
+    ++tally.items[kind];
+  } else if (group > kLastGroupInSets) {
+    ++tally.groupsAbove64;
+  } else {
+    ++tally.unknownGroupItems;
+  }
+}
+
+void CountToken(uint16_t word, Tally& tally)
+{
+  switch (word >> kTokenKindShift) {
+    case kSimpleItemKind:
+      CountSimpleItem(word & kGroupMask, tally);
+      break;
+    case kGroupItemKind:
+      ++tally.groupItems;
+      break;
+    case kExtendedGroupItemKind:
+      ++tally.extendedGroupItems;
+      break;
+    default:
+      ++tally.events;
+  }
+}
+
+bool AtMarker(const uint16_t* word, const uint16_t* end)
+{
+  return end - word >= kEndOfBlockWords && word[0] == kEndOfBlockFirstWord && word[1] == kEndOfBlockSecondWord;
+}
+
+// The tokens the data length kept from the decoder, up to the marker.
+void CountUndecoded(const uint16_t* from, const uint16_t* end, Tally& tally)
+{
+  const uint16_t* word = from;
+  while (word < end && !AtMarker(word, end)) word += StepWords(*word);
+  if (word >= end) {
+    ++tally.blocksWithoutMarker;
+  } else if (word > from) {
+    tally.wordsAfterLength += static_cast<uint64_t>(word - from);
+    ++tally.blocksWithWordsAfterLength;
+  }
+}
+
+// Steps through the loaded block's tokens as the decoder does, counting them.
+void CountBlock(const TTudaData& reader, Tally& tally)
+{
+  const uint16_t* const begin = reader.fBuffer.get();
+  const uint16_t* const end = begin + kBlockWords;
+  const uint64_t lengthEnd = reader.fHeader.fDataLength / kBytesPerWord;
+  const uint16_t* word = reader.fCursor;
+  for (;;) {
+    const unsigned words = StepWords(*word);
+    if (words > end - word) {
+      ++tally.tokensPastBlockEnd;
+      return;
+    }
+    CountToken(*word, tally);
+    word += words;
+    if (AtMarker(word, end)) {
+      ++tally.endedByMarker;
+      return;
+    }
+    if (static_cast<uint64_t>(word - begin) >= lengthEnd) {
+      ++tally.endedByLength;
+      CountUndecoded(word, end, tally);
+      return;
+    }
+    if (word == end) {
+      ++tally.endedAtBlockEnd;
+      return;
+    }
+  }
+}
+
+// A progress line on standard error, only when it is a terminal.
+class Progress {
+ public:
+  Progress() : shown(isatty(STDERR_FILENO) != 0) {}
+
+  void Update(const std::string& file, uint64_t blocks) const
+  {
+    if (!shown || blocks % kProgressEveryBlocks != 0) return;
+    std::cerr << "\rtuda stat: " << file << ": " << blocks << " blocks" << std::flush;
+  }
+
+  void Clear() const
+  {
+    if (shown) std::cerr << "\r\033[K" << std::flush;
+  }
+
+ private:
+  const bool shown;
+};
+
+bool CountFile(TTudaData& reader, const std::string& file, Tally& tally, const Progress& progress)
+{
+  reader.OpenDataFile(file.c_str());
+  if (!reader.fFile.is_open()) return false;
+  uint64_t blocks = 0;
+  while (reader.GetDataBlock()) {
+    if (reader.fBuffer[kDataOrderWord] == kSwappedDataOrder) ++tally.swappedBlocks;
+    reader.DecodeHeader();
+    CountBlock(reader, tally);
+    ++tally.blocks;
+    progress.Update(file, ++blocks);
+  }
+  progress.Clear();
+  // The failed read of the short trailing piece leaves its size in the stream's count.
+  tally.trailingBytes.emplace_back(file, static_cast<uint64_t>(reader.fFile.gcount()));
+  return true;
+}
+
+constexpr size_t kLabelColumn = 22;
+
+std::ostream& Row(const char* label) { return std::cout << Padded(label, kLabelColumn); }
+
+// A number with `decimals` digits after the point, without touching the stream's settings.
+std::string Fixed(double value, int decimals)
+{
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(decimals) << value;
+  return text.str();
+}
+
+void PrintItems(const Tally& tally)
+{
+  Row("Items") << kKindNames[kAdc] << ' ' << tally.items[kAdc] << ", " << kKindNames[kTdc] << ' '
+               << tally.items[kTdc] << ", " << kKindNames[kEpics] << ' ' << tally.items[kEpics] << ", "
+               << kKindNames[kScaler] << ' ' << tally.items[kScaler] << '\n';
+  std::cout << "Items per group\n";
+  for (unsigned group = 0; group < kGroupNumbers; ++group) {
+    if (tally.itemsPerGroup[group] == 0) continue;
+    const std::string number = std::to_string(group);
+    std::cout << "  group " << std::string(kGroupDigits - number.size(), ' ') << number << "  "
+              << Padded(kKindNames[KindOf(group)], kKindColumn) << tally.itemsPerGroup[group] << '\n';
+  }
+}
+
+void PrintNeverDecoded(const Tally& tally)
+{
+  Row("Blocks ended") << "at the marker " << tally.endedByMarker << ", at the data length " << tally.endedByLength
+                      << ", at the block end " << tally.endedAtBlockEnd << '\n';
+  Row("Never decoded") << tally.wordsAfterLength << " words between data length and marker in "
+                       << tally.blocksWithWordsAfterLength << " blocks; " << tally.blocksWithoutMarker
+                       << " blocks without a marker after the data length\n";
+  for (const auto& [file, bytes] : tally.trailingBytes) {
+    Row("Trailing piece") << file << ": " << bytes << " bytes\n";
+  }
+}
+
+void PrintTally(const Tally& tally, double seconds)
+{
+  Row("Blocks") << tally.blocks << ", " << tally.swappedBlocks << " swapped\n";
+  Row("Events") << tally.events << '\n';
+  PrintItems(tally);
+  Row("Decoding errors") << "unknown group " << tally.unknownGroupItems << ", group item " << tally.groupItems
+                         << ", extended group item " << tally.extendedGroupItems << ", token past block end "
+                         << tally.tokensPastBlockEnd << '\n';
+  Row("Skipped silently") << tally.groupsAbove64 << " items of groups above " << kLastGroupInSets << '\n';
+  PrintNeverDecoded(tally);
+
+  uint64_t bytes = tally.blocks * TEGBlockSize;
+  for (const auto& piece : tally.trailingBytes) bytes += piece.second;
+  const double megabytes = static_cast<double>(bytes) / kBytesPerMB;
+  const double rate = seconds > 0 ? megabytes / seconds : 0.0;
+  Row("Read") << Fixed(megabytes, 1) << " MB in " << Fixed(seconds, 3) << " s, " << Fixed(rate, 1) << " MB/s"
+              << std::endl;
+}
+
+int RunStat(const std::vector<std::string>& args)
+{
+  ParsedArgs parsed;
+  std::string error;
+  if (!ParseArgs(args, {}, parsed, error)) return UsageError("stat", error);
+  if (parsed.positional.empty()) return UsageError("stat", "no data file given");
+
+  TTudaData reader;
+  Tally tally;
+  const Progress progress;
+  bool allOpened = true;
+  const auto start = std::chrono::steady_clock::now();
+  for (const std::string& file : parsed.positional) {
+    allOpened = CountFile(reader, file, tally, progress) && allOpened;
+  }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  PrintTally(tally, elapsed.count());
+  return allOpened ? kExitOk : kExitDataError;
+}
+
+}  // namespace
+
+const Command kStatCommand{"stat", "Summarise data files at a glance",
+                           R"(Usage: tuda stat FILE [FILE...]
+
+Summarises data files: blocks and swapped blocks, events, items per kind and
+per group, decoding errors by kind, what was never decoded (the short trailing
+piece of each file; the words of a block between the point where its data
+length ended decoding and its end-of-block marker), and the read rate.
+On a terminal a progress line is shown on standard error while it reads.
+
+Exit status: 0 when every file opened, 1 otherwise, 2 on a usage error.
+)",
+                           RunStat};

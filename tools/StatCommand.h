@@ -1,0 +1,6 @@
+#pragma once
+
+#include "tools/Command.h"
+
+// `tuda stat`: a summary of data files at a glance.
+extern const Command kStatCommand;
