@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <string>
+
+#include "tests/TestSupport.h"
 
 // What both fuzz targets share: the input written as a data file, and a console kept quiet so
 // that millions of runs do not flood the terminal with the reader's lines.
@@ -24,18 +25,7 @@ inline std::string WriteInputFile(const uint8_t* data, size_t size)
 
 // Silences standard output and standard error for its lifetime; the reader still walks every
 // word it would print.
-class QuietConsole {
+class QuietConsole : public ConsoleRedirect {
  public:
-  QuietConsole() : out(std::cout.rdbuf(nullptr)), err(std::cerr.rdbuf(nullptr)) {}
-  ~QuietConsole()
-  {
-    std::cout.rdbuf(out);
-    std::cerr.rdbuf(err);
-  }
-  QuietConsole(const QuietConsole&) = delete;
-  QuietConsole& operator=(const QuietConsole&) = delete;
-
- private:
-  std::streambuf* const out;
-  std::streambuf* const err;
+  QuietConsole() : ConsoleRedirect(nullptr, nullptr) {}
 };

@@ -7,6 +7,7 @@
 #include "flow/FlowEvent.h"
 #include "flow/KXBase.h"
 #include "flow/kx_type.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -56,22 +57,6 @@ class TestNode : public KXBase {
 
 class HostTest : public ::testing::Test {
  protected:
-  struct Console {
-    std::string out;
-    std::string err;
-  };
-
-  template <typename Operation>
-  static Console Capture(Operation operation) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    operation();
-    Console console;
-    console.out = testing::internal::GetCapturedStdout();
-    console.err = testing::internal::GetCapturedStderr();
-    return console;
-  }
-
   static KXBase::Callback AsCallback(void (TestNode::*callback)(void*)) {
     return static_cast<KXBase::Callback>(callback);
   }
@@ -329,14 +314,14 @@ TEST_F(HostTest, FormulaOfConstantsEvaluates) {
 // ---- Error paths -------------------------------------------------------------------------
 
 TEST_F(HostTest, AddReceiverRefusesMissingOutput) {
-  const Console console = Capture([&] { src.AddReceiver(3, &sink, 0); });
+  const Console console = CaptureConsole([&] { src.AddReceiver(3, &sink, 0); });
   EXPECT_EQ(console.err, "AddReceiver: ERROR - no output 3 on node src\n");
   EXPECT_EQ(console.out, "");
   EXPECT_EQ(sink.GetInputs()[0].sender, nullptr);
 }
 
 TEST_F(HostTest, AddReceiverRefusesMissingInput) {
-  const Console console = Capture([&] { src.AddReceiver(0, &sink, 5); });
+  const Console console = CaptureConsole([&] { src.AddReceiver(0, &sink, 5); });
   EXPECT_EQ(console.err, "AddReceiver: ERROR - no input 5 on node sink\n");
   EXPECT_EQ(console.out, "");
   EXPECT_TRUE(src.GetOutputs()[0].receivers.empty());
@@ -344,20 +329,20 @@ TEST_F(HostTest, AddReceiverRefusesMissingInput) {
 }
 
 TEST_F(HostTest, AddReceiverRefusesNegativeInput) {
-  const Console console = Capture([&] { src.AddReceiver(0, &sink, -1); });
+  const Console console = CaptureConsole([&] { src.AddReceiver(0, &sink, -1); });
   EXPECT_EQ(console.err, "AddReceiver: ERROR - no input -1 on node sink\n");
   EXPECT_TRUE(src.GetOutputs()[0].receivers.empty());
 }
 
 TEST_F(HostTest, AddReceiverRefusesMissingNode) {
-  const Console console = Capture([&] { src.AddReceiver(0, nullptr, 0); });
+  const Console console = CaptureConsole([&] { src.AddReceiver(0, nullptr, 0); });
   EXPECT_EQ(console.err, "AddReceiver: ERROR - no receiving node given to node src\n");
   EXPECT_TRUE(src.GetOutputs()[0].receivers.empty());
 }
 
 TEST_F(HostTest, AddReceiverRefusesASecondIdenticalConnection) {
   src.AddReceiver(0, &sink, 1);
-  const Console console = Capture([&] { src.AddReceiver(0, &sink, 1); });
+  const Console console = CaptureConsole([&] { src.AddReceiver(0, &sink, 1); });
   EXPECT_EQ(console.err,
             "AddReceiver: ERROR - the connection from output 0 of node src to input 1 of node "
             "sink exists already\n");
@@ -365,20 +350,20 @@ TEST_F(HostTest, AddReceiverRefusesASecondIdenticalConnection) {
 }
 
 TEST_F(HostTest, AddReceiverRefusesUnknownOutputName) {
-  const Console console = Capture([&] { src.AddReceiver("nothing", &sink, "first"); });
+  const Console console = CaptureConsole([&] { src.AddReceiver("nothing", &sink, "first"); });
   EXPECT_EQ(console.err, "AddReceiver: ERROR - no output named nothing on node src\n");
   EXPECT_TRUE(src.GetOutputs()[0].receivers.empty());
 }
 
 TEST_F(HostTest, AddReceiverRefusesUnknownInputName) {
-  const Console console = Capture([&] { src.AddReceiver("values", &sink, "third"); });
+  const Console console = CaptureConsole([&] { src.AddReceiver("values", &sink, "third"); });
   EXPECT_EQ(console.err, "AddReceiver: ERROR - no input named third on node sink\n");
   EXPECT_TRUE(src.GetOutputs()[0].receivers.empty());
 }
 
 TEST_F(HostTest, SendOutputOnMissingOutputDeliversNothing) {
   src.AddReceiver(0, &sink, 0);
-  const Console console = Capture([&] { src.SendOutput(1u, &value); });
+  const Console console = CaptureConsole([&] { src.SendOutput(1u, &value); });
   EXPECT_EQ(console.err, "SendOutput: ERROR - no output 1 on node src\n");
   EXPECT_EQ(console.out, "");
   EXPECT_TRUE(log.empty());
@@ -387,7 +372,7 @@ TEST_F(HostTest, SendOutputOnMissingOutputDeliversNothing) {
 TEST_F(HostTest, ForwardingToNoNodeDeliversNothing) {
   sink.GetInputs()[0].forwardCallback = AsCallback(&TestNode::Forward);
   src.AddReceiver(0, &sink, 0);
-  const Console console = Capture([&] { src.SendOutput(0u, &value); });
+  const Console console = CaptureConsole([&] { src.SendOutput(0u, &value); });
   EXPECT_EQ(console.err, "SetInput: ERROR - input 0 of node sink forwards to no node\n");
   EXPECT_TRUE(log.empty());
 }
@@ -395,26 +380,26 @@ TEST_F(HostTest, ForwardingToNoNodeDeliversNothing) {
 TEST_F(HostTest, InputWithoutCallbackDeliversNothing) {
   sink.GetInputs()[1].callback = nullptr;
   sink.GetInputs()[1].forwardCallback = nullptr;
-  const Console console = Capture([&] { sink.SetInput(1, &value); });
+  const Console console = CaptureConsole([&] { sink.SetInput(1, &value); });
   EXPECT_EQ(console.err, "SetInput: ERROR - input 1 of node sink has no callback\n");
   EXPECT_TRUE(log.empty());
 }
 
 TEST_F(HostTest, SetInputRefusesUnknownName) {
-  const Console console = Capture([&] { sink.SetInput("nothing", &value); });
+  const Console console = CaptureConsole([&] { sink.SetInput("nothing", &value); });
   EXPECT_EQ(console.err, "SetInput: ERROR - no input named nothing on node sink\n");
   EXPECT_TRUE(log.empty());
 }
 
 TEST_F(HostTest, RemoveReceiverRefusesMissingConnection) {
-  const Console console = Capture([&] { src.RemoveReceiver(0, &sink, 0); });
+  const Console console = CaptureConsole([&] { src.RemoveReceiver(0, &sink, 0); });
   EXPECT_EQ(console.err,
             "RemoveReceiver: ERROR - the connection from output 0 of node src to input 0 of "
             "node sink does not exist\n");
 }
 
 TEST_F(HostTest, InputStringOfMissingInputIsEmpty) {
-  const Console console = Capture([&] { EXPECT_EQ(sink.GetInputString(3), ""); });
+  const Console console = CaptureConsole([&] { EXPECT_EQ(sink.GetInputString(3), ""); });
   EXPECT_EQ(console.err, "GetInputString: ERROR - no input 3 on node sink\n");
 }
 

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -27,15 +28,6 @@ uint16_t WordAt(const Bytes& bytes, size_t index)
 
 class MidasFileWriterTest : public testing::Test {
  protected:
-  void SetUp() override
-  {
-    folder = std::filesystem::temp_directory_path() /
-             ("midas-writer-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder); }
-
   static BlockLayout HeaderLayout(bool swapped)
   {
     BlockLayout layout;
@@ -58,7 +50,7 @@ class MidasFileWriterTest : public testing::Test {
     return Slice(BuildBlock(tokens::Adc(0, 1), layout), kDataLengthByte, 8);
   }
 
-  std::filesystem::path folder;
+  ScratchFolder folder;
 };
 
 TEST_F(MidasFileWriterTest, TokensMatchTheDecodedChannelsAndValues)
@@ -246,7 +238,7 @@ TEST_F(MidasFileWriterTest, EmptyBlockIsNotWritten)
 
 TEST_F(MidasFileWriterTest, WriteFileBytesWritesTheBytes)
 {
-  const std::string path = (folder / "run.dat").string();
+  const std::string path = folder.Path("run.dat");
   ASSERT_TRUE(WriteFileBytes(path, {9, 8, 7}));
   std::ifstream file(path, std::ios::binary);
   EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(file), {}), (Bytes{9, 8, 7}));
@@ -265,7 +257,7 @@ TEST_F(MidasFileWriterTest, DataBeyondTheBlockIsDroppedWithoutMarker)
 
 TEST_F(MidasFileWriterTest, WriteFileBytesReportsAFolderThatDoesNotExist)
 {
-  EXPECT_FALSE(WriteFileBytes((folder / "missing" / "run.dat").string(), {1}));
+  EXPECT_FALSE(WriteFileBytes(folder.Path("missing/run.dat"), {1}));
 }
 
 }  // namespace

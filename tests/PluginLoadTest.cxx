@@ -1,12 +1,11 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "plugin/UKMidasFile.h"
+#include "tests/TestSupport.h"
 
 // The module as a host finds it: UKMIDAS_PLUGIN_PATH is set by the build.
 
@@ -26,25 +25,16 @@ class PluginLoadTest : public testing::Test {
   void SetUp() override {
     library = dlopen(UKMIDAS_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
-    oldOut = std::cout.rdbuf(out.rdbuf());
   }
 
   void TearDown() override {
-    std::cout.rdbuf(oldOut);
     if (library != nullptr) dlclose(library);
   }
 
   void* Symbol(const char* symbolName) const { return dlsym(library, symbolName); }
 
-  std::string TakeOut() {
-    const std::string text = out.str();
-    out.str("");
-    return text;
-  }
-
   void* library = nullptr;
-  std::ostringstream out;
-  std::streambuf* oldOut = nullptr;
+  ConsoleCapture console;
 };
 
 TEST_F(PluginLoadTest, FileNameIsTheHostsPluginName) {
@@ -76,14 +66,15 @@ TEST_F(PluginLoadTest, LoadedEntryPointsMakeAndDeleteANode) {
   KXBase* node = create(instanceName);
   ASSERT_NE(node, nullptr);
   const std::unique_ptr<FlowEvent> event(EventOf(node));
-  EXPECT_EQ(TakeOut(), "loaded instantiated\n");
+  EXPECT_EQ(console.TakeOut(), "loaded instantiated\n");
   EXPECT_EQ(node->GetName(), "loaded");
   EXPECT_EQ(node->GetInputs().size(), 4u);
   EXPECT_EQ(node->GetNumberForOutput("fevent"), 0);
   destroy(node);
-  EXPECT_EQ(TakeOut(), "loaded deleted\n");
+  EXPECT_EQ(console.TakeOut(), "loaded deleted\n");
   destroy(nullptr);
-  EXPECT_EQ(TakeOut(), "");
+  EXPECT_EQ(console.TakeOut(), "");
+  EXPECT_EQ(console.TakeErr(), "");
 }
 
 }  // namespace

@@ -6,15 +6,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <future>
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/TestSupport.h"
 #include "writer/MidasFileWriter.h"
 
 // `tuda run` in-process, with the module UKMIDAS_PLUGIN_PATH that the build names.
@@ -81,18 +80,10 @@ class WatchedBuffer : public std::stringbuf {
 
 class RunCommandTest : public testing::Test {
  protected:
-  void SetUp() override {
-    unsetenv("UKMIDASDATA");
-    char pattern[] = "/tmp/run-command-test-XXXXXX";
-    folder = mkdtemp(pattern);
-  }
-
-  void TearDown() override { std::filesystem::remove_all(folder); }
-
-  std::string PathOf(const std::string& fileName) const { return folder + "/" + fileName; }
+  void SetUp() override { unsetenv("UKMIDASDATA"); }
 
   std::string WriteFile(const std::string& fileName, const std::string& bytes) {
-    const std::string path = PathOf(fileName);
+    const std::string path = folder.Path(fileName);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
   }
@@ -101,12 +92,8 @@ class RunCommandTest : public testing::Test {
   int Run(std::vector<std::string> args, std::streambuf* outBuffer = nullptr) {
     out.str("");
     err.str("");
-    std::streambuf* const oldOut = std::cout.rdbuf(outBuffer != nullptr ? outBuffer : out.rdbuf());
-    std::streambuf* const oldErr = std::cerr.rdbuf(err.rdbuf());
-    const int status = kRunCommand.run(args);
-    std::cout.rdbuf(oldOut);
-    std::cerr.rdbuf(oldErr);
-    return status;
+    const ConsoleRedirect redirect(outBuffer != nullptr ? outBuffer : out.rdbuf(), err.rdbuf());
+    return kRunCommand.run(args);
   }
 
   // The node's and the receiver's lines for a run of `path` that sends `listings`.
@@ -117,7 +104,7 @@ class RunCommandTest : public testing::Test {
            " running: " + steps + ", 0\n" + listings + "Stop()\n" + nodeName + " deleted\n";
   }
 
-  std::string folder;
+  ScratchFolder folder;
   std::ostringstream out;
   std::ostringstream err;
 };
@@ -194,7 +181,7 @@ TEST_F(RunCommandTest, InterruptStopsTheRunCleanly) {
   const unsigned events = 2000;
   const std::string bytes = RunBytes(events, 5);
   ASSERT_EQ(bytes.size(), 2 * TEGBlockSize);
-  const std::string path = PathOf("run.fifo");
+  const std::string path = folder.Path("run.fifo");
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
   // The second block may go to a reader that has already closed the pipe.
   struct sigaction ignorePipe {};

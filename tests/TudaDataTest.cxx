@@ -3,23 +3,18 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "reader/TTudaData.h"
+#include "tests/TestSupport.h"
 #include "writer/MidasFileWriter.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -78,51 +73,22 @@ using ShortPairs = std::vector<std::pair<unsigned, unsigned short>>;
 using LongPairs = std::vector<std::pair<unsigned, unsigned>>;
 using FloatPairs = std::vector<std::pair<unsigned, float>>;
 
-struct Console {
-  std::string out;
-  std::string err;
-};
-
-template <typename Action>
-Console Capture(Action action)
-{
-  std::ostringstream out;
-  std::ostringstream err;
-  std::streambuf* const savedOut = std::cout.rdbuf(out.rdbuf());
-  std::streambuf* const savedErr = std::cerr.rdbuf(err.rdbuf());
-  action();
-  std::cout.rdbuf(savedOut);
-  std::cerr.rdbuf(savedErr);
-  return {out.str(), err.str()};
-}
-
 class TudaDataTest : public ::testing::Test {
  protected:
-  void SetUp() override
-  {
-    std::string pattern = (fs::temp_directory_path() / "tudadata-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder = pattern;
-  }
-
-  void TearDown() override { fs::remove_all(folder); }
-
-  std::string Path(const std::string& name) const { return (folder / name).string(); }
-
   // The blocks one after the other, then `tail`, as a file in the temporary folder.
   std::string WriteBlocks(const std::string& name, const std::vector<Bytes>& blocks, const Bytes& tail = {})
   {
     Bytes bytes;
     for (const Bytes& block : blocks) bytes.insert(bytes.end(), block.begin(), block.end());
     bytes.insert(bytes.end(), tail.begin(), tail.end());
-    const std::string path = Path(name);
+    const std::string path = folder.Path(name);
     EXPECT_TRUE(WriteFileBytes(path, bytes));
     return path;
   }
 
   void Open(TTudaData& into, const std::string& path)
   {
-    const Console console = Capture([&] { into.OpenDataFile(path.c_str()); });
+    const Console console = CaptureConsole([&] { into.OpenDataFile(path.c_str()); });
     EXPECT_EQ(console.out, "OpenDataFile: Opened data file " + path + "\n");
     EXPECT_EQ(console.err, "");
   }
@@ -137,7 +103,7 @@ class TudaDataTest : public ::testing::Test {
   TTudaEvent* Next()
   {
     TTudaEvent* event = nullptr;
-    const Console console = Capture([&] { event = reader.GetNextEvent(); });
+    const Console console = CaptureConsole([&] { event = reader.GetNextEvent(); });
     EXPECT_EQ(console.out, "");
     EXPECT_EQ(console.err, "");
     return event;
@@ -148,7 +114,7 @@ class TudaDataTest : public ::testing::Test {
   TTudaEvent& NextEvent(Console* console = nullptr)
   {
     TTudaEvent* event = nullptr;
-    const Console output = Capture([&] { event = reader.GetNextEvent(); });
+    const Console output = CaptureConsole([&] { event = reader.GetNextEvent(); });
     if (console) {
       *console = output;
     } else {
@@ -180,7 +146,7 @@ class TudaDataTest : public ::testing::Test {
     return reader.FormatData(&item);
   }
 
-  fs::path folder;
+  ScratchFolder folder;
   TTudaData reader;
 };
 
@@ -228,7 +194,7 @@ TEST_F(TudaDataTest, SetGroupsTakesTheLowestGroupOfEachSet)
 TEST_F(TudaDataTest, OpeningAFileSaysSoOnStandardOutput)
 {
   const std::string path = WriteBlocks("one.dat", {BuildBlock(kEventStart, BlockLayout())});
-  const Console console = Capture([&] { reader.OpenDataFile(path.c_str()); });
+  const Console console = CaptureConsole([&] { reader.OpenDataFile(path.c_str()); });
   EXPECT_EQ(console.out, "OpenDataFile: Opened data file " + path + "\n");
   EXPECT_EQ(console.err, "");
   EXPECT_TRUE(reader.fFile.is_open());
@@ -266,11 +232,11 @@ TEST_F(TudaDataTest, CloseDataFileClosesTheStream)
 
 TEST_F(TudaDataTest, ANamedPipeStaysReadable)
 {
-  const std::string path = Path("pipe");
+  const std::string path = folder.Path("pipe");
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
   const Bytes block = BuildBlock(Join({kEventStart, kAdcExample}), BlockLayout());
   std::thread feeder([&] { WriteFileBytes(path, block); });
-  const Console console = Capture([&] { reader.OpenDataFile(path.c_str()); });
+  const Console console = CaptureConsole([&] { reader.OpenDataFile(path.c_str()); });
   if (!reader.fFile.is_open()) std::ifstream release(path);  // lets the feeder finish
   feeder.join();
 
@@ -397,6 +363,34 @@ TEST_F(TudaDataTest, FormatDataWorkedExamples)
   EXPECT_EQ(Pairs(event.GetEpicsItems()), (FloatPairs{{3, 65552.0f}}));
 }
 
+TEST_F(TudaDataTest, KindOfGroupFollowsTheGroupSets)
+{
+  EXPECT_EQ(KindOfGroup(0), GroupKind::kUnknown);
+  EXPECT_EQ(KindOfGroup(1), GroupKind::kAdc);
+  EXPECT_EQ(KindOfGroup(19), GroupKind::kAdc);
+  EXPECT_EQ(KindOfGroup(20), GroupKind::kTdc);
+  EXPECT_EQ(KindOfGroup(29), GroupKind::kTdc);
+  EXPECT_EQ(KindOfGroup(30), GroupKind::kScaler);
+  EXPECT_EQ(KindOfGroup(31), GroupKind::kEpics);
+  EXPECT_EQ(KindOfGroup(32), GroupKind::kUnknown);
+  EXPECT_EQ(KindOfGroup(kLastGroupInSets), GroupKind::kUnknown);
+  EXPECT_EQ(KindOfGroup(kLastGroupInSets + 1), GroupKind::kBeyondSets);
+  EXPECT_EQ(KindOfGroup(kGroupMask), GroupKind::kBeyondSets);
+}
+
+TEST_F(TudaDataTest, DecodedTokenWordsAreTheStepsOfTheWalk)
+{
+  EXPECT_EQ(DecodedTokenWords(kAdcExample[0]), kSimpleItemWords);
+  EXPECT_EQ(DecodedTokenWords(kTdcExample[0]), kSimpleItemWords);
+  EXPECT_EQ(DecodedTokenWords(kScalerExample[0]), kWideItemWords);
+  EXPECT_EQ(DecodedTokenWords(kEpicsExample[0]), kWideItemWords);
+  EXPECT_EQ(DecodedTokenWords(kBeyondSetsExample[0]), kWideItemWords);
+  EXPECT_EQ(DecodedTokenWords(tokens::Simple(0, 0, 0)[0]), kSimpleItemWords);
+  EXPECT_EQ(DecodedTokenWords(tokens::Group(5, 0, {1, 2, 3})[0]), kGroupItemWords);
+  EXPECT_EQ(DecodedTokenWords(tokens::ExtendedGroup(0x0123)[0]), kExtendedGroupItemWords);
+  EXPECT_EQ(DecodedTokenWords(kEventStart[0]), kEventStartWords);
+}
+
 TEST_F(TudaDataTest, WorkedExamplesDecodedFromABlock)
 {
   // The words after the group-65 address look like an ADC item: they must be stepped over.
@@ -449,7 +443,7 @@ TEST_F(TudaDataTest, AnUnknownGroupIsReportedWithItsWordOffsetAndHalfTheDataLeng
   reader.fCursor = reader.fBuffer.get() + 40;
   reader.fHeader.fDataLength = 2000;
   unsigned words = 0;
-  const Console console = Capture([&] { words = FormatWords({0x0020, 0x1234}); });
+  const Console console = CaptureConsole([&] { words = FormatWords({0x0020, 0x1234}); });
   EXPECT_EQ(words, kSimpleItemWords);
   EXPECT_EQ(console.err,
             "FormatData: ERROR - Unknown data group 32, skipping simple data-item, at 40, 1000\n");
@@ -493,7 +487,7 @@ TEST_F(TudaDataTest, AGroupItemIsReportedAndItsDataWordsAreDecodedAsTokens)
 
   TGroupItem item;
   unsigned words = 0;
-  EXPECT_EQ(Capture([&] { words = reader.FormatData(&item); }).err,
+  EXPECT_EQ(CaptureConsole([&] { words = reader.FormatData(&item); }).err,
             "FormatData: ERROR - group data is unused at TUDA\n");
   EXPECT_EQ(words, kGroupItemWords);
 }
@@ -572,7 +566,7 @@ TEST_F(TudaDataTest, EventsRunAcrossBlocksInBothByteOrders)
     }
     if (e % 7 == 0) written[e].tokens.push_back(tokens::Scaler(e % 32, static_cast<uint32_t>(e) << 20));
   }
-  const std::string path = Path("run.dat");
+  const std::string path = folder.Path("run.dat");
   {
     std::ofstream out(path, std::ios::binary);
     MidasFileWriter writer(out, [](uint64_t block) {
@@ -719,8 +713,8 @@ TEST_F(TudaDataTest, AssigningAReaderToItselfChangesNothing)
 TEST_F(TudaDataTest, AMissingFileIsReportedAndClosesTheFileBefore)
 {
   Open(reader, WriteBlocks("one.dat", {BuildBlock(kEventStart, BlockLayout())}));
-  const std::string missing = Path("missing.dat");
-  const Console console = Capture([&] { reader.OpenDataFile(missing.c_str()); });
+  const std::string missing = folder.Path("missing.dat");
+  const Console console = CaptureConsole([&] { reader.OpenDataFile(missing.c_str()); });
   EXPECT_EQ(console.err, "OpenDataFile: ERROR - Could not find file " + missing + "\n");
   EXPECT_EQ(console.out, "");
   EXPECT_FALSE(reader.fFile.is_open());
@@ -729,7 +723,7 @@ TEST_F(TudaDataTest, AMissingFileIsReportedAndClosesTheFileBefore)
 TEST_F(TudaDataTest, ANullNameIsReportedWithoutAName)
 {
   Open(reader, WriteBlocks("one.dat", {BuildBlock(kEventStart, BlockLayout())}));
-  const Console console = Capture([&] { reader.OpenDataFile(nullptr); });
+  const Console console = CaptureConsole([&] { reader.OpenDataFile(nullptr); });
   EXPECT_EQ(console.err, "OpenDataFile: ERROR - Could not find file \n");
   EXPECT_EQ(console.out, "");
   EXPECT_FALSE(reader.fFile.is_open());
@@ -738,8 +732,8 @@ TEST_F(TudaDataTest, ANullNameIsReportedWithoutAName)
 TEST_F(TudaDataTest, ADirectoryIsNoDataFile)
 {
   Open(reader, WriteBlocks("one.dat", {BuildBlock(kEventStart, BlockLayout())}));
-  const std::string directory = folder.string();
-  const Console console = Capture([&] { reader.OpenDataFile(directory.c_str()); });
+  const std::string& directory = folder.Path();
+  const Console console = CaptureConsole([&] { reader.OpenDataFile(directory.c_str()); });
   EXPECT_EQ(console.err, "OpenDataFile: ERROR - Could not find file " + directory + "\n");
   EXPECT_EQ(console.out, "");
   EXPECT_FALSE(reader.fFile.is_open());

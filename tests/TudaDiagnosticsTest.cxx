@@ -2,19 +2,16 @@
 // including the number base the dump leaves on standard output.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "reader/TTudaData.h"
+#include "tests/TestSupport.h"
 #include "writer/MidasFileWriter.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 const Words kAdcExample{0x0503, 0x1abc};
 const Words kTdcExample{0x0a15, 0x1abc};
@@ -49,46 +46,17 @@ Words Repeat(const Words& token, unsigned times)
   return words;
 }
 
-struct Console {
-  std::string out;
-  std::string err;
-};
-
 class TudaDiagnosticsTest : public ::testing::Test {
  protected:
-  void SetUp() override
-  {
-    savedFlags = std::cout.flags();
-    std::string pattern = (fs::temp_directory_path() / "tudadiag-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder = pattern;
-  }
-
-  void TearDown() override
-  {
-    std::cout.flags(savedFlags);
-    fs::remove_all(folder);
-  }
-
-  template <typename Action>
-  static Console Capture(Action action)
-  {
-    std::ostringstream out;
-    std::ostringstream err;
-    std::streambuf* const savedOut = std::cout.rdbuf(out.rdbuf());
-    std::streambuf* const savedErr = std::cerr.rdbuf(err.rdbuf());
-    action();
-    std::cout.rdbuf(savedOut);
-    std::cerr.rdbuf(savedErr);
-    return {out.str(), err.str()};
-  }
+  void SetUp() override { savedFlags = std::cout.flags(); }
+  void TearDown() override { std::cout.flags(savedFlags); }
 
   // Opens a one-block file holding `data`.
   void OpenBlock(const Words& data, const BlockLayout& layout = BlockLayout())
   {
-    const std::string path = (folder / "block.dat").string();
+    const std::string path = folder.Path("block.dat");
     ASSERT_TRUE(WriteFileBytes(path, BuildBlock(data, layout)));
-    Capture([&] { reader.OpenDataFile(path.c_str()); });
+    CaptureConsole([&] { reader.OpenDataFile(path.c_str()); });
   }
 
   // Opens a one-block file holding `data` and loads the block: the cursor is at word 16.
@@ -104,18 +72,18 @@ class TudaDiagnosticsTest : public ::testing::Test {
   {
     OpenBlock(data);
     TTudaEvent* event = nullptr;
-    Capture([&] { event = reader.GetNextEvent(); });
+    CaptureConsole([&] { event = reader.GetNextEvent(); });
     EXPECT_NE(event, nullptr);
     return event;
   }
 
   Console Dump()
   {
-    return Capture([&] { reader.DumpEvents(); });
+    return CaptureConsole([&] { reader.DumpEvents(); });
   }
 
   std::ios::fmtflags savedFlags;
-  fs::path folder;
+  ScratchFolder folder;
   TTudaData reader;
 };
 
@@ -123,7 +91,7 @@ class TudaDiagnosticsTest : public ::testing::Test {
 
 TEST_F(TudaDiagnosticsTest, PrintOfANewReader)
 {
-  const Console console = Capture([&] { reader.Print(nullptr); });
+  const Console console = CaptureConsole([&] { reader.Print(nullptr); });
   EXPECT_EQ(console.out, "Debug level         = 0\n" + kSettingsLines);
   EXPECT_EQ(console.err, "");
 }
@@ -131,7 +99,7 @@ TEST_F(TudaDiagnosticsTest, PrintOfANewReader)
 TEST_F(TudaDiagnosticsTest, PrintWithTheDebugFlagAddsTheFourGroupSets)
 {
   reader.SetDebug(3);
-  EXPECT_EQ(Capture([&] { reader.Print(nullptr); }).out,
+  EXPECT_EQ(CaptureConsole([&] { reader.Print(nullptr); }).out,
             "Debug level         = 1\n" + kSettingsLines +
                 "ADC groups:\n"
                 "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 \n"
@@ -145,7 +113,7 @@ TEST_F(TudaDiagnosticsTest, PrintWithTheDebugFlagAddsTheFourGroupSets)
 
 TEST_F(TudaDiagnosticsTest, PrintStatusWithNoBlockRead)
 {
-  const Console console = Capture([&] { reader.PrintStatus(5); });
+  const Console console = CaptureConsole([&] { reader.PrintStatus(5); });
   EXPECT_EQ(console.out, "PrintStatus: Sifted 0 MB data in 5 seconds\n");
   EXPECT_EQ(console.err, "");
 }
@@ -153,7 +121,8 @@ TEST_F(TudaDiagnosticsTest, PrintStatusWithNoBlockRead)
 TEST_F(TudaDiagnosticsTest, PrintStatusGivesMebibytes)
 {
   reader.fBlocksRead = 100;
-  EXPECT_EQ(Capture([&] { reader.PrintStatus(7); }).out, "PrintStatus: Sifted 3.125 MB data in 7 seconds\n");
+  EXPECT_EQ(CaptureConsole([&] { reader.PrintStatus(7); }).out,
+            "PrintStatus: Sifted 3.125 MB data in 7 seconds\n");
 }
 
 // ---- DumpEvents ----------------------------------------------------------------------------
@@ -224,7 +193,7 @@ TEST_F(TudaDiagnosticsTest, PrintAfterADumpWritesItsNumbersInHexadecimal)
 {
   LoadBlock(Join({tokens::EventStart(8), kAdcExample}));
   Dump();
-  const std::string out = Capture([&] { reader.Print(nullptr); }).out;
+  const std::string out = CaptureConsole([&] { reader.Print(nullptr); }).out;
   EXPECT_NE(out.find("Integers in block   = 4000\n"), std::string::npos) << out;
 }
 
@@ -235,7 +204,7 @@ TEST_F(TudaDiagnosticsTest, AnItemLineAfterADumpIsDecimal)
   TTudaEvent::AdcItem item;
   item.SetChannel(69);
   item.SetValue(2748);
-  EXPECT_EQ(Capture([&] { item.Print("adc:    "); }).out, "adc:    channel=69 value=2748\n");
+  EXPECT_EQ(CaptureConsole([&] { item.Print("adc:    "); }).out, "adc:    channel=69 value=2748\n");
   EXPECT_EQ(std::cout.flags() & std::ios::basefield, std::ios::dec);
 }
 
@@ -250,7 +219,7 @@ TEST_F(TudaDiagnosticsTest, TheDumpLeavesCursorAndEventForTheDecoder)
   EXPECT_EQ(reader.fCursor, cursor);
   EXPECT_TRUE(event->GetAdcItems().empty());
 
-  Capture([&] { event = reader.GetNextEvent(); });
+  CaptureConsole([&] { event = reader.GetNextEvent(); });
   ASSERT_EQ(event->GetAdcItems().size(), 1u);
   EXPECT_EQ(event->GetAdcItems()[0].GetChannel(), 69);
   ASSERT_EQ(event->GetTdcItems().size(), 1u);

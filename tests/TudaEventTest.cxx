@@ -5,6 +5,7 @@
 #include <string>
 
 #include "reader/TTudaEvent.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -27,50 +28,42 @@ class TudaEventTest : public ::testing::Test {
   void SetUp() override { savedFlags = std::cout.flags(); }
   void TearDown() override { std::cout.flags(savedFlags); }
 
-  // What `print` writes on standard output.
-  template <typename Print>
-  static std::string StdoutOf(Print print)
-  {
-    ::testing::internal::CaptureStdout();
-    print();
-    return ::testing::internal::GetCapturedStdout();
-  }
-
   std::ios::fmtflags savedFlags;
 };
 
 TEST_F(TudaEventTest, ItemLineIsPrefixChannelAndValue)
 {
   const AdcItem item = MakeItem<AdcItem>(37, 902);
-  EXPECT_EQ(StdoutOf([&] { item.Print("adc:    "); }), "adc:    channel=37 value=902\n");
+  EXPECT_EQ(CaptureConsole([&] { item.Print("adc:    "); }).out, "adc:    channel=37 value=902\n");
 }
 
 TEST_F(TudaEventTest, DefaultItemsPrintZeroes)
 {
-  EXPECT_EQ(StdoutOf([] { AdcItem().Print("u16 "); }), "u16 channel=0 value=0\n");
-  EXPECT_EQ(StdoutOf([] { EpicsItem().Print("f "); }), "f channel=0 value=0\n");
-  EXPECT_EQ(StdoutOf([] { ScalerItem().Print("u32 "); }), "u32 channel=0 value=0\n");
+  EXPECT_EQ(CaptureConsole([] { AdcItem().Print("u16 "); }).out, "u16 channel=0 value=0\n");
+  EXPECT_EQ(CaptureConsole([] { EpicsItem().Print("f "); }).out, "f channel=0 value=0\n");
+  EXPECT_EQ(CaptureConsole([] { ScalerItem().Print("u32 "); }).out, "u32 channel=0 value=0\n");
 }
 
 TEST_F(TudaEventTest, FloatValueFollowsTheStreamsFloatSettings)
 {
-  EXPECT_EQ(StdoutOf([] { MakeItem<EpicsItem>(1, 1.5f).Print(""); }), "channel=1 value=1.5\n");
-  EXPECT_EQ(StdoutOf([] { MakeItem<EpicsItem>(2, 1234567.0f).Print(""); }), "channel=2 value=1.23457e+06\n");
+  EXPECT_EQ(CaptureConsole([] { MakeItem<EpicsItem>(1, 1.5f).Print(""); }).out, "channel=1 value=1.5\n");
+  EXPECT_EQ(CaptureConsole([] { MakeItem<EpicsItem>(2, 1234567.0f).Print(""); }).out,
+            "channel=2 value=1.23457e+06\n");
 }
 
 TEST_F(TudaEventTest, LargeUnsignedValuesPrintUnsigned)
 {
-  EXPECT_EQ(StdoutOf([] { MakeItem<ScalerItem>(65535, 0xffffffffu).Print(""); }),
+  EXPECT_EQ(CaptureConsole([] { MakeItem<ScalerItem>(65535, 0xffffffffu).Print(""); }).out,
             "channel=65535 value=4294967295\n");
-  EXPECT_EQ(StdoutOf([] { MakeItem<TdcItem>(1, 0xffff).Print(""); }), "channel=1 value=65535\n");
+  EXPECT_EQ(CaptureConsole([] { MakeItem<TdcItem>(1, 0xffff).Print(""); }).out, "channel=1 value=65535\n");
 }
 
 TEST_F(TudaEventTest, ItemLineIsDecimalOnAHexadecimalStreamAndLeavesItDecimal)
 {
-  const std::string line = StdoutOf([] {
+  const std::string line = CaptureConsole([] {
     std::cout << std::hex;
     MakeItem<AdcItem>(26, 255).Print("adc:    ");
-  });
+  }).out;
   EXPECT_EQ(line, "adc:    channel=26 value=255\n");
   EXPECT_EQ(std::cout.flags() & std::ios::basefield, std::ios::dec);
 }
@@ -78,7 +71,7 @@ TEST_F(TudaEventTest, ItemLineIsDecimalOnAHexadecimalStreamAndLeavesItDecimal)
 TEST_F(TudaEventTest, EmptyEventPrintsItsHeadingOnly)
 {
   const TTudaEvent event;
-  EXPECT_EQ(StdoutOf([&] { event.Print(nullptr); }), "TTudaEvent:\n");
+  EXPECT_EQ(CaptureConsole([&] { event.Print(nullptr); }).out, "TTudaEvent:\n");
 }
 
 TEST_F(TudaEventTest, EventPrintsEachListInItsOrderWithItsPrefix)
@@ -95,7 +88,7 @@ TEST_F(TudaEventTest, EventPrintsEachListInItsOrderWithItsPrefix)
   TdcItem tdc = MakeItem<TdcItem>(64, 6844);
   event.AddTdcItem(tdc);
 
-  EXPECT_EQ(StdoutOf([&] { event.Print(nullptr); }),
+  EXPECT_EQ(CaptureConsole([&] { event.Print(nullptr); }).out,
             "TTudaEvent:\n"
             "adc:    channel=5 value=100\n"
             "adc:    channel=2 value=200\n"

@@ -1,7 +1,6 @@
 #include "tools/Tuda.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "tests/TestSupport.h"
 #include "tools/Command.h"
 #include "tools/GenCommand.h"
 #include "writer/MidasFileWriter.h"
@@ -18,38 +18,22 @@ namespace {
 
 class TudaTest : public testing::Test {
  protected:
-  void SetUp() override
-  {
-    folder = std::filesystem::temp_directory_path() /
-             ("tuda-test-" + std::to_string(getpid()) + "-" +
-              testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder);
-  }
-
-  void TearDown() override
-  {
-    // A dump leaves the console in hexadecimal; the next test starts from the defaults.
-    std::cout.flags(std::ios::dec | std::ios::skipws);
-    std::filesystem::remove_all(folder);
-  }
+  // A dump leaves the console in hexadecimal; the next test starts from the defaults.
+  void TearDown() override { std::cout.flags(std::ios::dec | std::ios::skipws); }
 
   // Runs `tuda` with its console captured.
   int Run(const std::vector<std::string>& args)
   {
     out.str("");
     err.str("");
-    std::streambuf* const console = std::cout.rdbuf(out.rdbuf());
-    std::streambuf* const errors = std::cerr.rdbuf(err.rdbuf());
-    const int status = RunTuda(args);
-    std::cout.rdbuf(console);
-    std::cerr.rdbuf(errors);
-    return status;
+    const ConsoleRedirect redirect(out.rdbuf(), err.rdbuf());
+    return RunTuda(args);
   }
 
   std::string Write(const std::string& name, const std::function<void(MidasFileWriter&)>& fill,
                     MidasFileWriter::LayoutChooser layout = [](uint64_t) { return BlockLayout(); })
   {
-    const std::string path = (folder / name).string();
+    const std::string path = folder.Path(name);
     std::ofstream file(path, std::ios::binary);
     MidasFileWriter writer(file, layout);
     fill(writer);
@@ -59,13 +43,11 @@ class TudaTest : public testing::Test {
 
   std::string ReadBytes(const std::string& name)
   {
-    std::ifstream file(folder / name, std::ios::binary);
+    std::ifstream file(folder.Path(name), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
   }
 
-  std::string Path(const std::string& name) const { return (folder / name).string(); }
-
-  std::filesystem::path folder;
+  ScratchFolder folder;
   std::ostringstream out;
   std::ostringstream err;
 };
@@ -121,17 +103,17 @@ TEST_F(TudaTest, HelpOfOneSubcommand)
 
 TEST_F(TudaTest, GenIsDeterministicPerSeed)
 {
-  ASSERT_EQ(Run({"gen", Path("a.dat"), "--events", "300", "--seed", "7"}), kExitOk);
-  ASSERT_EQ(Run({"gen", Path("b.dat"), "--events", "300", "--seed", "7"}), kExitOk);
-  ASSERT_EQ(Run({"gen", Path("c.dat"), "--events", "300", "--seed", "8"}), kExitOk);
+  ASSERT_EQ(Run({"gen", folder.Path("a.dat"), "--events", "300", "--seed", "7"}), kExitOk);
+  ASSERT_EQ(Run({"gen", folder.Path("b.dat"), "--events", "300", "--seed", "7"}), kExitOk);
+  ASSERT_EQ(Run({"gen", folder.Path("c.dat"), "--events", "300", "--seed", "8"}), kExitOk);
   EXPECT_EQ(ReadBytes("a.dat"), ReadBytes("b.dat"));
   EXPECT_NE(ReadBytes("a.dat"), ReadBytes("c.dat"));
 }
 
 TEST_F(TudaTest, GenWritesExactlyTheBlocksAsked)
 {
-  EXPECT_EQ(Run({"gen", Path("run.dat"), "--blocks", "3", "--swapped", "1"}), kExitOk);
-  EXPECT_EQ(out.str(), Path("run.dat") + ": 3 blocks of 32768 bytes\n");
+  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--blocks", "3", "--swapped", "1"}), kExitOk);
+  EXPECT_EQ(out.str(), folder.Path("run.dat") + ": 3 blocks of 32768 bytes\n");
   const std::string bytes = ReadBytes("run.dat");
   ASSERT_EQ(bytes.size(), 3 * TEGBlockSize);
   for (uint32_t block = 0; block < 3; ++block) {
@@ -140,10 +122,17 @@ TEST_F(TudaTest, GenWritesExactlyTheBlocksAsked)
   }
 }
 
+TEST_F(TudaTest, GenCountsOneBlockInTheSingular)
+{
+  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--blocks", "1"}), kExitOk);
+  EXPECT_EQ(out.str(), folder.Path("run.dat") + ": 1 block of 32768 bytes\n");
+  EXPECT_EQ(ReadBytes("run.dat").size(), TEGBlockSize);
+}
+
 TEST_F(TudaTest, GenEventsAreCountedByStat)
 {
-  ASSERT_EQ(Run({"gen", Path("run.dat"), "--events", "500"}), kExitOk);
-  ASSERT_EQ(Run({"stat", Path("run.dat")}), kExitOk);
+  ASSERT_EQ(Run({"gen", folder.Path("run.dat"), "--events", "500"}), kExitOk);
+  ASSERT_EQ(Run({"stat", folder.Path("run.dat")}), kExitOk);
   EXPECT_NE(out.str().find("\nEvents                500\n"), std::string::npos) << out.str();
 }
 
@@ -248,8 +237,8 @@ TEST_F(TudaTest, StatStopsAtTheBlockEnd)
   layout.length = DataLength::kExplicit;
   layout.explicitLength = 2 * TEGBlockSize;
   const Words data(kBlockWords - kHeaderWords, tokens::ExtendedGroup(1)[0]);
-  ASSERT_TRUE(WriteFileBytes(Path("run.dat"), BuildBlock(data, layout)));
-  EXPECT_EQ(Run({"stat", Path("run.dat")}), kExitOk);
+  ASSERT_TRUE(WriteFileBytes(folder.Path("run.dat"), BuildBlock(data, layout)));
+  EXPECT_EQ(Run({"stat", folder.Path("run.dat")}), kExitOk);
   EXPECT_NE(out.str().find("extended group item 16368, token past block end 0\n"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("at the marker 0, at the data length 0, at the block end 1\n"), std::string::npos);
 }
@@ -298,23 +287,23 @@ TEST_F(TudaTest, FlagGivenAValue)
 
 TEST_F(TudaTest, CountThatIsNotAWholeNumber)
 {
-  EXPECT_EQ(Run({"gen", Path("run.dat"), "--events=12x"}), kExitUsage);
+  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--events=12x"}), kExitUsage);
   EXPECT_EQ(err.str(), "tuda gen: --events needs a whole number of at least 1, not '12x' (see tuda help gen)\n");
   EXPECT_EQ(Run({"dump", "run.dat", "--block", "0"}), kExitUsage);
   EXPECT_EQ(err.str(), "tuda dump: --block needs a whole number of at least 1, not '0' (see tuda help dump)\n");
-  EXPECT_EQ(Run({"gen", Path("run.dat"), "--seed", "-1"}), kExitUsage);
-  EXPECT_FALSE(std::filesystem::exists(Path("run.dat")));
+  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--seed", "-1"}), kExitUsage);
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("run.dat")));
 }
 
 TEST_F(TudaTest, FractionOutOfRange)
 {
-  EXPECT_EQ(Run({"gen", Path("run.dat"), "--swapped", "1.5"}), kExitUsage);
+  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--swapped", "1.5"}), kExitUsage);
   EXPECT_EQ(err.str(), "tuda gen: --swapped needs a fraction from 0 to 1, not '1.5' (see tuda help gen)\n");
 }
 
 TEST_F(TudaTest, EventsAndBlocksTogether)
 {
-  EXPECT_EQ(Run({"gen", Path("run.dat"), "--events", "1", "--blocks", "1"}), kExitUsage);
+  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--events", "1", "--blocks", "1"}), kExitUsage);
   EXPECT_EQ(err.str(), "tuda gen: give --events or --blocks, not both (see tuda help gen)\n");
 }
 
@@ -328,7 +317,7 @@ TEST_F(TudaTest, MissingFileArgument)
 
 TEST_F(TudaTest, GenIntoAFolderThatDoesNotExist)
 {
-  const std::string path = Path("missing/run.dat");
+  const std::string path = folder.Path("missing/run.dat");
   EXPECT_EQ(Run({"gen", path}), kExitDataError);
   EXPECT_EQ(err.str(), "tuda gen: cannot write " + path + "\n");
   EXPECT_EQ(out.str(), "");
@@ -336,7 +325,7 @@ TEST_F(TudaTest, GenIntoAFolderThatDoesNotExist)
 
 TEST_F(TudaTest, EventsGoOnAfterAFileThatDoesNotOpen)
 {
-  const std::string missing = Path("missing.dat");
+  const std::string missing = folder.Path("missing.dat");
   const std::string path = Write("run.dat", [](MidasFileWriter& writer) { writer.AddEvent({}); });
   EXPECT_EQ(Run({"events", missing, path}), kExitDataError);
   EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\n");
@@ -347,12 +336,22 @@ TEST_F(TudaTest, DumpBeyondTheLastBlock)
 {
   const std::string path = Write("run.dat", [](MidasFileWriter& writer) { writer.AddEvent({}); });
   EXPECT_EQ(Run({"dump", path, "--block", "2"}), kExitDataError);
-  EXPECT_EQ(err.str(), "tuda dump: " + path + " ends before block 2\n");
+  EXPECT_EQ(err.str(), "tuda dump: " + path + " holds only 1 whole block\n");
+}
+
+TEST_F(TudaTest, DumpBeyondTheLastBlockCountsTheWholeBlocks)
+{
+  const std::string path = folder.Path("run.dat");
+  ASSERT_EQ(Run({"gen", path, "--blocks", "3"}), kExitOk);
+  std::ofstream(path, std::ios::binary | std::ios::app) << "tail";
+  EXPECT_EQ(Run({"dump", path, "--block", "7"}), kExitDataError);
+  EXPECT_EQ(err.str(), "tuda dump: " + path + " holds only 3 whole blocks\n");
+  EXPECT_EQ(out.str(), "OpenDataFile: Opened data file " + path + "\n");
 }
 
 TEST_F(TudaTest, InfoOnAFileThatDoesNotOpen)
 {
-  const std::string missing = Path("missing.dat");
+  const std::string missing = folder.Path("missing.dat");
   EXPECT_EQ(Run({"info", missing}), kExitDataError);
   EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\n");
   EXPECT_EQ(out.str(), "");
@@ -362,8 +361,8 @@ TEST_F(TudaTest, StatCountsATokenPastTheBlockEnd)
 {
   Words data(kBlockWords - kHeaderWords - 1, tokens::ExtendedGroup(1)[0]);
   data.push_back(tokens::Adc(0, 1)[0]);
-  ASSERT_TRUE(WriteFileBytes(Path("run.dat"), BuildBlock(data, BlockLayout())));
-  EXPECT_EQ(Run({"stat", Path("run.dat")}), kExitOk);
+  ASSERT_TRUE(WriteFileBytes(folder.Path("run.dat"), BuildBlock(data, BlockLayout())));
+  EXPECT_EQ(Run({"stat", folder.Path("run.dat")}), kExitOk);
   EXPECT_NE(out.str().find("extended group item 16367, token past block end 1\n"), std::string::npos) << out.str();
 }
 

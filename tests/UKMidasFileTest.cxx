@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iomanip>
@@ -12,11 +11,11 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "tests/TestSupport.h"
 #include "writer/MidasFileWriter.h"
 
 // ---- Counting allocator ------------------------------------------------------------------------
@@ -99,32 +98,6 @@ std::vector<SentEvent> NumberedEvents(unsigned count) {
   return events;
 }
 
-// The console as the node writes it: standard output and standard error apart.
-class ConsoleCapture {
- public:
-  ConsoleCapture()
-      : oldOut(std::cout.rdbuf(out.rdbuf())), oldErr(std::cerr.rdbuf(err.rdbuf())) {}
-  ~ConsoleCapture() {
-    std::cout.rdbuf(oldOut);
-    std::cerr.rdbuf(oldErr);
-  }
-  // What each stream got since the last look.
-  std::string TakeOut() { return Take(out); }
-  std::string TakeErr() { return Take(err); }
-
- private:
-  static std::string Take(std::ostringstream& stream) {
-    const std::string text = stream.str();
-    stream.str("");
-    return text;
-  }
-
-  std::ostringstream out;
-  std::ostringstream err;
-  std::streambuf* oldOut;
-  std::streambuf* oldErr;
-};
-
 // What a receiver saw in one delivery, read through the event's properties.
 struct Delivery {
   FlowEvent* event = nullptr;
@@ -194,24 +167,14 @@ class RecordingReceiver : public KXBase {
 
 class UKMidasFileTest : public testing::Test {
  protected:
-  void SetUp() override {
-    unsetenv(kDataDirectoryVariable);
-    char pattern[] = "/tmp/ukmidasfile-test-XXXXXX";
-    folder = mkdtemp(pattern);
-  }
-
-  void TearDown() override {
-    unsetenv(kDataDirectoryVariable);
-    std::filesystem::remove_all(folder);
-  }
-
-  std::string PathOf(const std::string& fileName) const { return folder + "/" + fileName; }
+  void SetUp() override { unsetenv(kDataDirectoryVariable); }
+  void TearDown() override { unsetenv(kDataDirectoryVariable); }
 
   // The events, each after its event-start token, and a closing event-start token, so that the
   // reader returns an empty event first and then every event written.
   std::string WriteRun(const std::string& fileName, const std::vector<SentEvent>& events,
                        bool closingStart = true) {
-    const std::string path = PathOf(fileName);
+    const std::string path = folder.Path(fileName);
     std::ofstream file(path, std::ios::binary);
     MidasFileWriter writer(file);
     for (const SentEvent& event : events) writer.AddEvent(ToWriterEvent(event));
@@ -221,7 +184,7 @@ class UKMidasFileTest : public testing::Test {
   }
 
   std::string WriteText(const std::string& fileName, const std::string& text) {
-    const std::string path = PathOf(fileName);
+    const std::string path = folder.Path(fileName);
     std::ofstream(path, std::ios::binary) << text;
     return path;
   }
@@ -270,7 +233,7 @@ class UKMidasFileTest : public testing::Test {
   }
 
   ConsoleCapture console;
-  std::string folder;
+  ScratchFolder folder;
   std::vector<uint32_t> pauses;
   std::vector<std::unique_ptr<FlowEvent>> nodeEvents;
   std::vector<std::unique_ptr<UKMidasFile>> nodes;
@@ -449,10 +412,10 @@ TEST_F(UKMidasFileTest, NameThatOpensDirectly) {
 
 TEST_F(UKMidasFileTest, NameThatOpensOnlyInTheDataDirectoryThenReset) {
   WriteRun("only-in-data-directory.dat", NumberedEvents(1));
-  setenv(kDataDirectoryVariable, folder.c_str(), 1);
+  setenv(kDataDirectoryVariable, folder.Path().c_str(), 1);
   UKMidasFile& node = NewNode();
   console.TakeOut();
-  const std::string joined = folder + "/only-in-data-directory.dat";
+  const std::string joined = folder.Path("only-in-data-directory.dat");
   node.setFilename("only-in-data-directory.dat");
   EXPECT_EQ(console.TakeOut(), "src: Opening only-in-data-directory.dat\nfilename " + joined +
                                    "\nOpenDataFile: Opened data file " + joined + "\n");
@@ -469,11 +432,11 @@ TEST_F(UKMidasFileTest, NameThatOpensOnlyInTheDataDirectoryThenReset) {
 
 TEST_F(UKMidasFileTest, DataDirectoryWithTrailingSlashDoublesIt) {
   WriteRun("x.dat", NumberedEvents(1));
-  const std::string directory = folder + "/";
+  const std::string directory = folder.Path() + "/";
   setenv(kDataDirectoryVariable, directory.c_str(), 1);
   UKMidasFile& node = NewNode();
   node.setFilename("x.dat");
-  EXPECT_EQ(node.filename, folder + "//x.dat");
+  EXPECT_EQ(node.filename, folder.Path() + "//x.dat");
   EXPECT_TRUE(node.fileOpen);
 }
 
@@ -545,15 +508,15 @@ TEST_F(UKMidasFileTest, ListFileLineIsTakenVerbatim) {
 
 TEST_F(UKMidasFileTest, EmptyFirstLineSelectsTheEmptyName) {
   const std::string path = WriteRun("run.dat", NumberedEvents(1));
-  setenv(kDataDirectoryVariable, (folder + "/absent").c_str(), 1);
+  setenv(kDataDirectoryVariable, folder.Path("absent").c_str(), 1);
   UKMidasFile& node = NewNode();
   console.TakeOut();
   node.setListfilename(WriteText("empty-first.list", "\n" + path + "\n").c_str());
   EXPECT_EQ(console.TakeOut(),
-            "src: Opening \nfilename " + folder + "/absent/\nMidasFile:  not found.\n");
-  EXPECT_EQ(node.filename, folder + "/absent/");
+            "src: Opening \nfilename " + folder.Path() + "/absent/\nMidasFile:  not found.\n");
+  EXPECT_EQ(node.filename, folder.Path() + "/absent/");
   node.setListfilename(WriteText("empty.list", "").c_str());
-  EXPECT_EQ(node.filename, folder + "/absent/");
+  EXPECT_EQ(node.filename, folder.Path() + "/absent/");
   EXPECT_FALSE(node.fileOpen);
 }
 
