@@ -13,19 +13,6 @@ namespace {
 
 constexpr float kBytesPerMegabyte = 1048576.0f;
 
-// Which list a simple item's group sends it to.
-enum class GroupKind { kAdc, kTdc, kEpics, kScaler, kBeyondSets, kUnknown };
-
-constexpr GroupKind KindOfGroup(unsigned group)
-{
-  const uint64_t bit = (group >= 1 && group <= kLastGroupInSets) ? uint64_t(1) << (group - 1) : 0;
-  if (bit & adcGroups) return GroupKind::kAdc;
-  if (bit & tdcGroups) return GroupKind::kTdc;
-  if (bit & epicsGroups) return GroupKind::kEpics;
-  if (bit & scalerGroups) return GroupKind::kScaler;
-  return group > kLastGroupInSets ? GroupKind::kBeyondSets : GroupKind::kUnknown;
-}
-
 // The kind of every group number, worked out once from the group sets: one look-up per item.
 struct GroupKindTable {
   GroupKind kinds[kGroupMask + 1];
@@ -39,19 +26,6 @@ constexpr GroupKindTable MakeGroupKindTable()
 }
 
 constexpr GroupKindTable kGroupKinds = MakeGroupKindTable();
-
-// 32-bit kinds, and groups above the sets, take four words; the rest two.
-unsigned SimpleItemWords(GroupKind kind)
-{
-  switch (kind) {
-    case GroupKind::kEpics:
-    case GroupKind::kScaler:
-    case GroupKind::kBeyondSets:
-      return kWideItemWords;
-    default:
-      return kSimpleItemWords;
-  }
-}
 
 unsigned short ChannelNumber(unsigned group, uint16_t firstGroup, uint32_t channelsPerGroup,
                              unsigned channelInGroup)

@@ -76,6 +76,51 @@ static constexpr unsigned kGroupItemWords = 2;
 static constexpr unsigned kEventStartWords = 2;
 static constexpr unsigned kExtendedGroupItemWords = 1;
 
+// ---- Decoding rules shared by the reader and the tools --------------------------------------
+
+// Which list a simple item's group sends it to. Groups above the sets are stepped over silently;
+// the rest of the groups outside the sets are reported as unknown.
+enum class GroupKind { kAdc, kTdc, kEpics, kScaler, kBeyondSets, kUnknown };
+
+constexpr GroupKind KindOfGroup(unsigned group)
+{
+  const uint64_t bit = (group >= 1 && group <= kLastGroupInSets) ? uint64_t(1) << (group - 1) : 0;
+  if (bit & adcGroups) return GroupKind::kAdc;
+  if (bit & tdcGroups) return GroupKind::kTdc;
+  if (bit & epicsGroups) return GroupKind::kEpics;
+  if (bit & scalerGroups) return GroupKind::kScaler;
+  return group > kLastGroupInSets ? GroupKind::kBeyondSets : GroupKind::kUnknown;
+}
+
+// 32-bit kinds, and groups above the sets, take four words; the rest two.
+constexpr unsigned SimpleItemWords(GroupKind kind)
+{
+  switch (kind) {
+    case GroupKind::kEpics:
+    case GroupKind::kScaler:
+    case GroupKind::kBeyondSets:
+      return kWideItemWords;
+    default:
+      return kSimpleItemWords;
+  }
+}
+
+// How far the decoder steps over the token whose first word is `firstWord`; never more than
+// kWideItemWords.
+constexpr unsigned DecodedTokenWords(uint16_t firstWord)
+{
+  switch (firstWord >> kTokenKindShift) {
+    case kSimpleItemKind:
+      return SimpleItemWords(KindOfGroup(firstWord & kGroupMask));
+    case kGroupItemKind:
+      return kGroupItemWords;
+    case kExtendedGroupItemKind:
+      return kExtendedGroupItemWords;
+    default:
+      return kEventStartWords;
+  }
+}
+
 // ---- Records the reader fills from block words -----------------------------------------------
 
 // The header of the block in the buffer. Holds no defined value before the first block.

@@ -14,8 +14,9 @@
 
 namespace {
 
-enum ItemKind { kAdc, kTdc, kEpics, kScaler, kNoKind };
-const char* const kKindNames[] = {"ADC", "TDC", "EPICS", "scaler", "none"};
+constexpr size_t kGroupKinds = static_cast<size_t>(GroupKind::kUnknown) + 1;
+// Indexed by GroupKind; groups outside the sets make no item of their own.
+const char* const kKindNames[kGroupKinds] = {"ADC", "TDC", "EPICS", "scaler", "none", "none"};
 constexpr size_t kGroupNumbers = kGroupMask + 1;
 constexpr uint64_t kProgressEveryBlocks = 256;
 constexpr double kBytesPerMB = 1048576.0;
@@ -26,10 +27,10 @@ struct Tally {
   uint64_t blocks = 0;
   uint64_t swappedBlocks = 0;
   uint64_t events = 0;
-  std::array<uint64_t, kNoKind> items{};
-  std::array<uint64_t, kGroupNumbers> itemsPerGroup{};  // simple items, recognised or not
-  uint64_t unknownGroupItems = 0;
-  uint64_t groupsAbove64 = 0;  // stepped over by the decoder without a word
+  // Simple items, recognised or not; those of groups above the sets the decoder steps over
+  // without a word.
+  std::array<uint64_t, kGroupKinds> itemsPerKind{};
+  std::array<uint64_t, kGroupNumbers> itemsPerGroup{};
   uint64_t groupItems = 0;
   uint64_t extendedGroupItems = 0;
   uint64_t tokensPastBlockEnd = 0;
@@ -42,47 +43,16 @@ struct Tally {
   std::vector<std::pair<std::string, uint64_t>> trailingBytes;
 };
 
-// The kind whose group set holds `group`, as the decoder tests them.
-ItemKind KindOf(unsigned group)
-{
-  const uint64_t bit = (group >= 1 && group <= kLastGroupInSets) ? 1ULL << (group - 1) : 0;
-  if (bit & adcGroups) return kAdc;
-  if (bit & tdcGroups) return kTdc;
-  if (bit & epicsGroups) return kEpics;
-  if (bit & scalerGroups) return kScaler;
-  return kNoKind;
-}
+size_t IndexOf(GroupKind kind) { return static_cast<size_t>(kind); }
 
-// How far the decoder steps over the token that starts with `word`.
-unsigned StepWords(uint16_t word)
-{
-  switch (word >> kTokenKindShift) {
-    case kSimpleItemKind: {
-      const unsigned group = word & kGroupMask;
-      const ItemKind kind = KindOf(group);
-      const bool wide = kind == kEpics || kind == kScaler || group > kLastGroupInSets;
-      return wide ? kWideItemWords : kSimpleItemWords;
-    }
-    case kGroupItemKind:
-      return kGroupItemWords;
-    case kExtendedGroupItemKind:
-      return kExtendedGroupItemWords;
-    default:
-      return kEventStartWords;
-  }
-}
+const char* KindName(GroupKind kind) { return kKindNames[IndexOf(kind)]; }
+
+uint64_t Items(const Tally& tally, GroupKind kind) { return tally.itemsPerKind[IndexOf(kind)]; }
 
 void CountSimpleItem(unsigned group, Tally& tally)
 {
   ++tally.itemsPerGroup[group];
-  const ItemKind kind = KindOf(group);
-  if (kind != kNoKind) {
-    ++tally.items[kind];
-  } else if (group > kLastGroupInSets) {
-    ++tally.groupsAbove64;
-  } else {
-    ++tally.unknownGroupItems;
-  }
+  ++tally.itemsPerKind[IndexOf(KindOfGroup(group))];
 }
 
 void CountToken(uint16_t word, Tally& tally)
@@ -111,7 +81,7 @@ bool AtMarker(const uint16_t* word, const uint16_t* end)
 void CountUndecoded(const uint16_t* from, const uint16_t* end, Tally& tally)
 {
   const uint16_t* word = from;
-  while (word < end && !AtMarker(word, end)) word += StepWords(*word);
+  while (word < end && !AtMarker(word, end)) word += DecodedTokenWords(*word);
   if (word >= end) {
     ++tally.blocksWithoutMarker;
   } else if (word > from) {
@@ -128,7 +98,7 @@ void CountBlock(const TTudaData& reader, Tally& tally)
   const uint64_t lengthEnd = reader.fHeader.fDataLength / kBytesPerWord;
   const uint16_t* word = reader.fCursor;
   for (;;) {
-    const unsigned words = StepWords(*word);
+    const unsigned words = DecodedTokenWords(*word);
     if (words > end - word) {
       ++tally.tokensPastBlockEnd;
       return;
@@ -201,17 +171,22 @@ std::string Fixed(double value, int decimals)
   return text.str();
 }
 
+// The kind's name and its number of items.
+std::string ItemCount(const Tally& tally, GroupKind kind)
+{
+  return std::string(KindName(kind)) + ' ' + std::to_string(Items(tally, kind));
+}
+
 void PrintItems(const Tally& tally)
 {
-  Row("Items") << kKindNames[kAdc] << ' ' << tally.items[kAdc] << ", " << kKindNames[kTdc] << ' '
-               << tally.items[kTdc] << ", " << kKindNames[kEpics] << ' ' << tally.items[kEpics] << ", "
-               << kKindNames[kScaler] << ' ' << tally.items[kScaler] << '\n';
+  Row("Items") << ItemCount(tally, GroupKind::kAdc) << ", " << ItemCount(tally, GroupKind::kTdc) << ", "
+               << ItemCount(tally, GroupKind::kEpics) << ", " << ItemCount(tally, GroupKind::kScaler) << '\n';
   std::cout << "Items per group\n";
   for (unsigned group = 0; group < kGroupNumbers; ++group) {
     if (tally.itemsPerGroup[group] == 0) continue;
     const std::string number = std::to_string(group);
     std::cout << "  group " << std::string(kGroupDigits - number.size(), ' ') << number << "  "
-              << Padded(kKindNames[KindOf(group)], kKindColumn) << tally.itemsPerGroup[group] << '\n';
+              << Padded(KindName(KindOfGroup(group)), kKindColumn) << tally.itemsPerGroup[group] << '\n';
   }
 }
 
@@ -232,10 +207,11 @@ void PrintTally(const Tally& tally, double seconds)
   Row("Blocks") << tally.blocks << ", " << tally.swappedBlocks << " swapped\n";
   Row("Events") << tally.events << '\n';
   PrintItems(tally);
-  Row("Decoding errors") << "unknown group " << tally.unknownGroupItems << ", group item " << tally.groupItems
-                         << ", extended group item " << tally.extendedGroupItems << ", token past block end "
-                         << tally.tokensPastBlockEnd << '\n';
-  Row("Skipped silently") << tally.groupsAbove64 << " items of groups above " << kLastGroupInSets << '\n';
+  Row("Decoding errors") << "unknown group " << Items(tally, GroupKind::kUnknown) << ", group item "
+                         << tally.groupItems << ", extended group item " << tally.extendedGroupItems
+                         << ", token past block end " << tally.tokensPastBlockEnd << '\n';
+  Row("Skipped silently") << Items(tally, GroupKind::kBeyondSets) << " items of groups above "
+                          << kLastGroupInSets << '\n';
   PrintNeverDecoded(tally);
 
   uint64_t bytes = tally.blocks * TEGBlockSize;
