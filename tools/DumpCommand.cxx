@@ -12,7 +12,7 @@ int DumpBlocks(TTudaData& reader, const std::string& file, uint64_t first, uint6
 {
   for (uint64_t block = 1; block < first + count; ++block) {
     if (!reader.GetDataBlock()) {
-      return DataError("dump", file + " ends before block " + std::to_string(block));
+      return DataError("dump", file + " holds only " + Counted(block - 1, "whole block"));
     }
     if (block < first) continue;
     reader.DecodeHeader();

@@ -40,7 +40,7 @@ int RunGen(const std::vector<std::string>& args)
   const uint64_t blocks = WriteSyntheticRun(out, options);
   out.close();
   if (out.fail()) return DataError("gen", "cannot write " + path);
-  std::cout << path << ": " << blocks << " blocks of " << TEGBlockSize << " bytes" << std::endl;
+  std::cout << path << ": " << Counted(blocks, "block") << " of " << TEGBlockSize << " bytes" << std::endl;
   return kExitOk;
 }
 

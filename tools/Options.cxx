@@ -104,6 +104,11 @@ int DataError(const std::string& command, const std::string& message)
   return kExitDataError;
 }
 
+std::string Counted(uint64_t count, const std::string& noun)
+{
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 std::string Padded(const std::string& text, size_t width)
 {
   return text.size() < width ? text + std::string(width - text.size(), ' ') : text;

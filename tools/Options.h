@@ -41,5 +41,8 @@ int UsageError(const std::string& command, const std::string& message);
 // "tuda COMMAND: message" on standard error; returns kExitDataError.
 int DataError(const std::string& command, const std::string& message);
 
+// "1 block", "3 blocks": `count` and `noun`, with an "s" unless the count is one.
+std::string Counted(uint64_t count, const std::string& noun);
+
 // `text` followed by blanks up to `width` characters; the stream's own state is left alone.
 std::string Padded(const std::string& text, size_t width);
