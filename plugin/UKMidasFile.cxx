@@ -29,6 +29,20 @@ void Guarded(const std::string& node, const char* operation, Body&& body) noexce
   }
 }
 
+// Runs its action when the scope ends, however it ends: the set-up flag comes down and the
+// reader's event is emptied even when a receiver throws.
+template <typename Action>
+class OnScopeExit {
+ public:
+  explicit OnScopeExit(Action action) : action(action) {}
+  OnScopeExit(const OnScopeExit&) = delete;
+  OnScopeExit& operator=(const OnScopeExit&) = delete;
+  ~OnScopeExit() { action(); }
+
+ private:
+  Action action;
+};
+
 void SleepMicroseconds(uint32_t microseconds) { usleep(microseconds); }
 
 // Appends the channels and values of one item list, in list order. Sized once and filled by
@@ -140,6 +154,7 @@ std::string UKMidasFile::ConnectionFault(KXBase* receiver, int input) {
 void UKMidasFile::HandOver(KXBase* receiver, int input) {
   KXBase::Input& record = receiver->GetInputs()[input];
   flowEvent->setup = true;
+  const OnScopeExit lowerSetup([event = flowEvent] { event->setup = false; });
   // The receiver's own protected member, reached through this class as the language allows.
   receiver->*(&UKMidasFile::currentInput) = input;
   if (record.forwardCallback == record.callback) {
@@ -147,7 +162,6 @@ void UKMidasFile::HandOver(KXBase* receiver, int input) {
   } else {
     (record.forwardTarget->*record.forwardCallback)(flowEvent);
   }
-  flowEvent->setup = false;
 }
 
 void UKMidasFile::setFlowEvent(FlowEvent* event) {
@@ -239,8 +253,10 @@ void UKMidasFile::RunIteration() {
   }
   CopyItems(event->GetAdcItems(), adcChannel, adcValue);
   CopyItems(event->GetTdcItems(), tdcChannel, tdcValue);
-  SendOutput(0, flowEvent);
-  event->Clear(nullptr);
+  {
+    const OnScopeExit clearEvent([event] { event->Clear(nullptr); });
+    SendOutput(0, flowEvent);
+  }
   Pause();
 }
 

@@ -852,6 +852,24 @@ TEST_F(UKMidasFileTest, ExceptionFromAReceiverEndsTheRunInsideTheNode) {
   EXPECT_EQ(console.TakeErr(), "Start: ERROR - receiver failed, node src\n");
   EXPECT_EQ(console.TakeOut(), "src running: 0, 0\nStop()\n");
   EXPECT_EQ(receiver.deliveries.size(), 2u);
+
+  // The failed event was emptied all the same: the next run starts with the event after it.
+  receiver.onDelivery = nullptr;
+  node.steps = 1;
+  node.Start();
+  ASSERT_EQ(receiver.deliveries.size(), 3u);
+  ExpectSent(receiver.deliveries[2], NumberedEvent(2));
+}
+
+TEST_F(UKMidasFileTest, ExceptionFromAReceiverDuringHandOverLowersSetupAgain) {
+  UKMidasFile& node = NewNode();
+  RecordingReceiver receiver("dst");
+  receiver.onDelivery = [](FlowEvent&) { throw std::runtime_error("receiver failed"); };
+  node.AddReceiver(0, &receiver, 0);
+  EXPECT_EQ(console.TakeErr(), "AddReceiver: ERROR - receiver failed, node src\n");
+  ASSERT_EQ(receiver.deliveries.size(), 1u);
+  EXPECT_TRUE(receiver.deliveries[0].setup);
+  EXPECT_FALSE(node.flowEvent->setup);
 }
 
 }  // namespace
