@@ -14,8 +14,9 @@
 // The container that travels along the graph: named properties, ordered by name, pointing at
 // values that other objects own. It owns its entries and its text, neither the values nor the
 // events nested in it. While `setup` is raised the event is being handed over at connection
-// time, and its listing gives the type of each entry instead of its value.
-class FlowEvent final : public std::map<std::string, FlowProperty>, public stringstore {
+// time, and its listing gives the type of each entry instead of its value. The destructor is not
+// virtual: an event of a derived class must be deleted as that class.
+class FlowEvent : public std::map<std::string, FlowProperty>, public stringstore {
  public:
   FlowEvent() { Reset(); }
 

@@ -106,7 +106,7 @@ class KXBase {
   virtual void SetCollapsed(bool collapsed);
   virtual bool IsCollapsed() const;
   virtual void SetName(const std::string& newName) { name = newName; }
-  virtual const std::string& GetName() const { return name; }
+  virtual std::string& GetName() { return name; }
   virtual void SetHandle(pluginHandle* newHandle) { handle = newHandle; }
   virtual pluginHandle* GetHandle() const { return handle; }
   virtual void SetManager(KXManager* newManager);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <utility>
 
 // Blocks are read straight into 16-bit words; a block in the other byte order is swapped by hand.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the reader runs on little-endian hosts");
@@ -90,6 +92,17 @@ std::unique_ptr<uint16_t[]> CopyOfBlock(const uint16_t* source, uint32_t words)
   return block;
 }
 
+// Gives the reader its own copies of a block (zeroed without one) and of an event, and frees the
+// ones it held. Both copies are made before either is handed over, so a failed allocation leaves
+// the reader as it was.
+void TakeCopies(TTudaData& reader, const uint16_t* block, const TTudaEvent& event)
+{
+  std::unique_ptr<TTudaEvent> newEvent = std::make_unique<TTudaEvent>(event);
+  std::unique_ptr<uint16_t[]> newBlock = CopyOfBlock(block, reader.fIntsInBlock);
+  delete std::exchange(reader.fEvent, newEvent.release());
+  delete[] std::exchange(reader.fBuffer, newBlock.release());
+}
+
 // A directory opens as a stream on Linux and then fails every read: it is no data file.
 bool IsDirectory(const char* name)
 {
@@ -160,7 +173,7 @@ enum class Token { kItem, kEventStart, kPastEnd };
 
 size_t WordOffset(const TTudaData& reader, const uint16_t* position)
 {
-  return position - reader.fBuffer.get();
+  return position - reader.fBuffer;
 }
 
 size_t WordsLeft(const TTudaData& reader, const uint16_t* position)
@@ -318,7 +331,7 @@ TTudaData::TTudaData()
     : fBlockSize(TEGBlockSize),
       fCharsInBlock(fBlockSize),
       fIntsInBlock(fBlockSize / 2),
-      fBuffer(CopyOfBlock(nullptr, fIntsInBlock)),
+      fBuffer(nullptr),
       fNeedBlock(true),
       fDebug(false),
       fBlocksRead(0),
@@ -326,8 +339,9 @@ TTudaData::TTudaData()
       fTdcFirstGroup(0),
       fEpicsFirstGroup(0),
       fScalerFirstGroup(0),
-      fEvent(std::make_unique<TTudaEvent>())
+      fEvent(nullptr)
 {
+  TakeCopies(*this, nullptr, TTudaEvent());
   SetGroups();
 }
 
@@ -337,7 +351,7 @@ TTudaData::TTudaData(const TTudaData& other)
     : fBlockSize(TEGBlockSize),
       fCharsInBlock(fBlockSize),
       fIntsInBlock(fBlockSize / 2),
-      fBuffer(CopyOfBlock(other.fBuffer.get(), fIntsInBlock)),
+      fBuffer(nullptr),
       fNeedBlock(true),
       fDebug(other.fDebug),
       fBlocksRead(other.fBlocksRead),
@@ -345,20 +359,18 @@ TTudaData::TTudaData(const TTudaData& other)
       fTdcFirstGroup(other.fTdcFirstGroup),
       fEpicsFirstGroup(other.fEpicsFirstGroup),
       fScalerFirstGroup(other.fScalerFirstGroup),
-      fEvent(std::make_unique<TTudaEvent>(*other.fEvent))
+      fEvent(nullptr)
 {
+  TakeCopies(*this, other.fBuffer, *other.fEvent);
   SetGroups();
 }
 
 TTudaData& TTudaData::operator=(const TTudaData& other)
 {
   if (&other == this) return *this;
-  auto event = std::make_unique<TTudaEvent>(*other.fEvent);
-  auto buffer = CopyOfBlock(other.fBuffer.get(), fIntsInBlock);
+  TakeCopies(*this, other.fBuffer, *other.fEvent);
   fDebug = other.fDebug;
   fBlocksRead = other.fBlocksRead;
-  fEvent = std::move(event);
-  fBuffer = std::move(buffer);
   // The cursor pointed into the released buffer: like a copy, start again with a fresh block.
   fNeedBlock = true;
   fCursor = nullptr;
@@ -370,7 +382,11 @@ TTudaData& TTudaData::operator=(const TTudaData& other)
   return *this;
 }
 
-TTudaData::~TTudaData() = default;
+TTudaData::~TTudaData()
+{
+  delete fEvent;
+  delete[] fBuffer;
+}
 
 void TTudaData::SetDebug(int level)
 {
@@ -406,7 +422,7 @@ void TTudaData::CloseDataFile()
 
 bool TTudaData::GetDataBlock()
 {
-  fFile.read(reinterpret_cast<char*>(fBuffer.get()), fCharsInBlock);
+  fFile.read(reinterpret_cast<char*>(fBuffer), fCharsInBlock);
   if (!fFile.good()) return false;
   ++fBlocksRead;
   return true;
@@ -414,7 +430,7 @@ bool TTudaData::GetDataBlock()
 
 void TTudaData::DecodeHeader()
 {
-  uint16_t* const words = fBuffer.get();
+  uint16_t* const words = fBuffer;
   const char* const bytes = reinterpret_cast<const char*>(words);
   const size_t idLength = std::find(bytes, bytes + kIdBytes, '\0') - bytes;
   std::fill(std::copy(bytes, bytes + idLength, fHeader.fId), fHeader.fId + kIdBytes, '\0');
@@ -447,7 +463,7 @@ TTudaEvent* TTudaData::GetNextEvent()
     }
     const Token token = DecodeToken(*this);
     fNeedBlock = token == Token::kPastEnd || BlockUsedUp(*this);
-    if (token == Token::kEventStart) return fEvent.get();
+    if (token == Token::kEventStart) return fEvent;
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <fstream>
-#include <memory>
 
 #include "reader/TTudaEvent.h"
 
@@ -159,7 +158,9 @@ class TGroupItem {
 
 // Reads a data file block by block and decodes its tokens into one reusable TTudaEvent.
 // The event returned by GetNextEvent belongs to the reader; the caller clears it after use.
-// Members are public records: the node reads fFile, tools and tests read the rest.
+// Members are public records: the node reads fFile, tools and tests read the rest. The reader
+// owns the block buffer and the event that fBuffer and fEvent point at: copying and assigning a
+// reader gives it copies of its own.
 class TTudaData {
  public:
   TTudaData();
@@ -190,7 +191,7 @@ class TTudaData {
   uint32_t fBlockSize;
   uint32_t fCharsInBlock;
   uint32_t fIntsInBlock;
-  std::unique_ptr<uint16_t[]> fBuffer;
+  uint16_t* fBuffer;
   uint16_t* fCursor = nullptr;
   bool fNeedBlock;
   bool fDebug;
@@ -199,7 +200,7 @@ class TTudaData {
   uint16_t fTdcFirstGroup;
   uint16_t fEpicsFirstGroup;
   uint16_t fScalerFirstGroup;
-  std::unique_ptr<TTudaEvent> fEvent;
+  TTudaEvent* fEvent;
   THeader fHeader;
   std::ifstream fFile;
 };

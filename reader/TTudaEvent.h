@@ -58,7 +58,7 @@ class TTudaEvent {
   const std::vector<EpicsItem>& GetEpicsItems() const { return epicsItems; }
   const std::vector<ScalerItem>& GetScalerItems() const { return scalerItems; }
 
- private:
+  // Each list owns its items by value.
   std::vector<AdcItem> adcItems;
   std::vector<TdcItem> tdcItems;
   std::vector<EpicsItem> epicsItems;

@@ -125,7 +125,7 @@ class TudaDataTest : public ::testing::Test {
       ADD_FAILURE() << "no event";
       return *reader.fEvent;
     }
-    EXPECT_EQ(event, reader.fEvent.get());
+    EXPECT_EQ(event, reader.fEvent);
     return *event;
   }
 
@@ -243,7 +243,7 @@ TEST_F(TudaDataTest, ANamedPipeStaysReadable)
   EXPECT_EQ(console.out, "OpenDataFile: Opened data file " + path + "\n");
   ASSERT_TRUE(reader.fFile.is_open());
   EXPECT_TRUE(reader.GetDataBlock());
-  EXPECT_EQ(std::memcmp(reader.fBuffer.get(), block.data(), TEGBlockSize), 0);
+  EXPECT_EQ(std::memcmp(reader.fBuffer, block.data(), TEGBlockSize), 0);
 }
 
 TEST_F(TudaDataTest, ACharacterDeviceStaysReadable)
@@ -285,7 +285,7 @@ TEST_F(TudaDataTest, HeaderFieldsOfALittleEndianBlock)
   EXPECT_EQ(reader.fHeader.fAux3, 0x3333);
   EXPECT_EQ(reader.fHeader.fDataOrder, kNativeDataOrder);
   EXPECT_EQ(reader.fHeader.fDataLength, 0x1234u);
-  EXPECT_EQ(reader.fCursor, reader.fBuffer.get() + kHeaderWords);
+  EXPECT_EQ(reader.fCursor, reader.fBuffer + kHeaderWords);
 }
 
 TEST_F(TudaDataTest, AShortIdentifierIsPaddedWithNuls)
@@ -320,7 +320,7 @@ TEST_F(TudaDataTest, ASwappedBlockIsSwappedInMemory)
   EXPECT_EQ(reader.fHeader.fAux3, 0x5566);
   EXPECT_EQ(reader.fHeader.fSerial, 0x12345678u);
   EXPECT_EQ(reader.fHeader.fDataLength, 0x00012345u);
-  const uint16_t* words = reader.fBuffer.get();
+  const uint16_t* words = reader.fBuffer;
   EXPECT_EQ(Words(words + kHeaderWords, words + kHeaderWords + data.size()), data);
   EXPECT_EQ(words[kBlockWords - 1], 0xabcd);
 }
@@ -440,7 +440,7 @@ TEST_F(TudaDataTest, AnExtendedGroupItemIsReportedAndDecodingGoesOnAtTheNextWord
 
 TEST_F(TudaDataTest, AnUnknownGroupIsReportedWithItsWordOffsetAndHalfTheDataLength)
 {
-  reader.fCursor = reader.fBuffer.get() + 40;
+  reader.fCursor = reader.fBuffer + 40;
   reader.fHeader.fDataLength = 2000;
   unsigned words = 0;
   const Console console = CaptureConsole([&] { words = FormatWords({0x0020, 0x1234}); });
@@ -658,9 +658,9 @@ TEST_F(TudaDataTest, ACopyHasNoFileOpenAndItsOwnCopyOfTheEventAndBlock)
   EXPECT_EQ(copy.fBlocksRead, 1u);
   EXPECT_EQ(copy.fIntsInBlock, kBlockWords);
   EXPECT_EQ(copy.fAdcFirstGroup, 1);
-  EXPECT_NE(copy.fBuffer.get(), reader.fBuffer.get());
-  EXPECT_EQ(std::memcmp(copy.fBuffer.get(), reader.fBuffer.get(), TEGBlockSize), 0);
-  EXPECT_NE(copy.fEvent.get(), reader.fEvent.get());
+  EXPECT_NE(copy.fBuffer, reader.fBuffer);
+  EXPECT_EQ(std::memcmp(copy.fBuffer, reader.fBuffer, TEGBlockSize), 0);
+  EXPECT_NE(copy.fEvent, reader.fEvent);
   EXPECT_EQ(Pairs(copy.fEvent->GetAdcItems()), (ShortPairs{{1, 1}}));
 
   copy.fEvent->Clear(nullptr);
@@ -685,8 +685,8 @@ TEST_F(TudaDataTest, AssignmentStartsAFreshBlockAndKeepsTheFileOpen)
   EXPECT_TRUE(reader.fNeedBlock);
   EXPECT_TRUE(reader.fFile.is_open());
   EXPECT_EQ(reader.fBlocksRead, 1u);
-  EXPECT_NE(reader.fEvent.get(), other.fEvent.get());
-  EXPECT_EQ(std::memcmp(reader.fBuffer.get(), other.fBuffer.get(), TEGBlockSize), 0);
+  EXPECT_NE(reader.fEvent, other.fEvent);
+  EXPECT_EQ(std::memcmp(reader.fBuffer, other.fBuffer, TEGBlockSize), 0);
 
   // The rest of the old block is gone; the file goes on with its second block.
   EXPECT_EQ(Pairs(NextEvent().GetAdcItems()), (ShortPairs{{7, 7}}));
@@ -700,11 +700,11 @@ TEST_F(TudaDataTest, AssigningAReaderToItselfChangesNothing)
   Next();
   Next();
   const uint16_t* cursor = reader.fCursor;
-  const TTudaEvent* event = reader.fEvent.get();
+  const TTudaEvent* event = reader.fEvent;
   TTudaData& same = reader;
   reader = same;
   EXPECT_EQ(reader.fCursor, cursor);
-  EXPECT_EQ(reader.fEvent.get(), event);
+  EXPECT_EQ(reader.fEvent, event);
   EXPECT_EQ(reader.fEvent->GetAdcItems().size(), 1u);
 }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
 #include "plugin/UKMidasFile.h"
 #include "tools/Options.h"
@@ -258,7 +259,7 @@ void ShowSummary(const RunStats& stats, Clock::time_point end) {
 
 // Init, connection, Start: the host's order. The node's FlowEvent passes to `event`, as the
 // node never frees it. Returns whether the data file was open.
-bool RunGraph(KXBase& node, const RunOptions& options, FlowEvent*& event) {
+bool RunGraph(KXBase& node, const RunOptions& options, std::unique_ptr<FlowEvent>& event) {
   RunReceiver receiver(kReceiverName, options.print, std::cout);
   node.Init();
   node.AddReceiver(0, &receiver, 0);
@@ -268,7 +269,7 @@ bool RunGraph(KXBase& node, const RunOptions& options, FlowEvent*& event) {
   node.Start();
   ReleaseInterrupt(previous);
   if (options.stats) ShowSummary(stats, Clock::now());
-  event = receiver.SetupEvent();
+  event.reset(receiver.SetupEvent());
   return FileOpen(node);
 }
 
@@ -284,11 +285,11 @@ int RunRun(const std::vector<std::string>& args) {
     return DataError(kCommandName, "the plug-in made no node");
   }
   Configure(*node, options);
-  FlowEvent* event = nullptr;
+  std::unique_ptr<FlowEvent> event;
   const bool fileOpen = RunGraph(*node, options, event);
   plugin.delObject(node);
   // With the node gone, nothing holds its FlowEvent any more.
-  delete event;
+  event.reset();
   dlclose(plugin.library);
   return fileOpen ? kExitOk : kExitDataError;
 }

@@ -93,7 +93,7 @@ void CountUndecoded(const uint16_t* from, const uint16_t* end, Tally& tally)
 // Steps through the loaded block's tokens as the decoder does, counting them.
 void CountBlock(const TTudaData& reader, Tally& tally)
 {
-  const uint16_t* const begin = reader.fBuffer.get();
+  const uint16_t* const begin = reader.fBuffer;
   const uint16_t* const end = begin + kBlockWords;
   const uint64_t lengthEnd = reader.fHeader.fDataLength / kBytesPerWord;
   const uint16_t* word = reader.fCursor;
