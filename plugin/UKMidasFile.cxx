@@ -65,22 +65,11 @@ void CopyItems(const std::vector<Item>& items, std::vector<uint16_t>& channels,
 
 // ---- Set-up ------------------------------------------------------------------------------------
 
-// The port callback is a typed adapter rather than the setter cast to another signature, so the
-// host's call through the base's callback type is well defined.
-template <typename Value, void (UKMidasFile::*Setter)(Value*), const char* Port>
-void UKMidasFile::AddInput(kx_type type, const char* text) {
-  const KXBase::Callback callback =
-      static_cast<KXBase::Callback>(&UKMidasFile::Receive<Value, Setter, Port>);
-  inputs.push_back(KXBase::Input(Port, callback, type, text));
-}
-
-template <typename Value, void (UKMidasFile::*Setter)(Value*), const char* Port>
-void UKMidasFile::Receive(void* value) {
-  if (value == nullptr) {
-    std::cerr << "SetInput: ERROR - no value, input " << Port << " of node " << name << std::endl;
-    return;
-  }
-  Guarded(name, "SetInput", [&] { (this->*Setter)(static_cast<Value*>(value)); });
+// A setter converted to the base's callback type, as the host's port records hold callbacks: the
+// host calls it on this node with the address of a value of the setter's own type.
+template <typename Value>
+KXBase::Callback AsCallback(void (UKMidasFile::*setter)(Value*)) {
+  return reinterpret_cast<KXBase::Callback>(setter);
 }
 
 UKMidasFile::UKMidasFile(std::string& instanceName)
@@ -93,12 +82,14 @@ UKMidasFile::UKMidasFile(std::string& instanceName)
   name = instanceName;
   description = kDescription;
   std::cout << name << " instantiated" << std::endl;
-  AddInput<int, &UKMidasFile::setSteps, kStepsInput>(kx_int, "How many events to read");
-  AddInput<float, &UKMidasFile::setInterval, kIntervalInput>(kx_float,
-                                                             "Pause between reads in s");
-  AddInput<const char, &UKMidasFile::setFilename, kFileInput>(kx_cstring, "Filename");
-  AddInput<const char, &UKMidasFile::setListfilename, kListFileInput>(
-      kx_cstring, "Name of ASCII file containing list of filenames");
+  inputs.push_back(KXBase::Input(kStepsInput, AsCallback(&UKMidasFile::setSteps), kx_int,
+                                 "How many events to read"));
+  inputs.push_back(KXBase::Input(kIntervalInput, AsCallback(&UKMidasFile::setInterval), kx_float,
+                                 "Pause between reads in s"));
+  inputs.push_back(
+      KXBase::Input(kFileInput, AsCallback(&UKMidasFile::setFilename), kx_cstring, "Filename"));
+  inputs.push_back(KXBase::Input(kListFileInput, AsCallback(&UKMidasFile::setListfilename),
+                                 kx_cstring, "Name of ASCII file containing list of filenames"));
   outputs.push_back(KXBase::Output("fevent", kx_flowevent, "Decoded FlowEvent"));
   flowEvent = new FlowEvent();
   const char* directory = std::getenv(kDataDirectoryVariable);
@@ -111,10 +102,22 @@ UKMidasFile::~UKMidasFile() {
   std::cout << name << " deleted" << std::endl;
 }
 
-// Bit for bit: -1 becomes 4294967295.
-void UKMidasFile::setSteps(int* value) { steps = static_cast<uint32_t>(*value); }
+// The setters are the inputs' callbacks: a value the host failed to give is refused, not read.
+bool UKMidasFile::HasValue(const void* value, const char* input) const {
+  if (value == nullptr) {
+    std::cerr << "SetInput: ERROR - no value, input " << input << " of node " << name << std::endl;
+  }
+  return value != nullptr;
+}
 
-void UKMidasFile::setInterval(float* value) { interval = *value; }
+// Bit for bit: -1 becomes 4294967295.
+void UKMidasFile::setSteps(int* value) {
+  if (HasValue(value, kStepsInput)) steps = static_cast<uint32_t>(*value);
+}
+
+void UKMidasFile::setInterval(float* value) {
+  if (HasValue(value, kIntervalInput)) interval = *value;
+}
 
 // ---- Connections -------------------------------------------------------------------------------
 
@@ -174,6 +177,10 @@ void UKMidasFile::setFlowEvent(FlowEvent* event) {
 // ---- File selection ----------------------------------------------------------------------------
 
 void UKMidasFile::setFilename(const char* requested) {
+  if (HasValue(requested, kFileInput)) Guarded(name, "SetInput", [&] { SelectFile(requested); });
+}
+
+void UKMidasFile::SelectFile(const char* requested) {
   // A copy first: `requested` may point into `filename` itself.
   const std::string asPassed = requested;
   filename = asPassed;
@@ -193,6 +200,12 @@ bool UKMidasFile::OpenCurrentFile() {
 
 // Only the first line names a data file; it is taken as it stands, carriage return and all.
 void UKMidasFile::setListfilename(const char* listName) {
+  if (HasValue(listName, kListFileInput)) {
+    Guarded(name, "SetInput", [&] { SelectFromList(listName); });
+  }
+}
+
+void UKMidasFile::SelectFromList(const char* listName) {
   if (listFile.is_open()) listFile.close();
   listFile.open(listName);
   if (!listFile.is_open()) {
@@ -201,12 +214,12 @@ void UKMidasFile::setListfilename(const char* listName) {
   }
   std::string firstLine;
   std::getline(listFile, firstLine);
-  setFilename(firstLine.c_str());
+  SelectFile(firstLine.c_str());
 }
 
 void UKMidasFile::Reset() {
   const std::string current = filename;
-  Guarded(name, "Reset", [&] { setFilename(current.c_str()); });
+  setFilename(current.c_str());
 }
 
 // ---- Run loop ----------------------------------------------------------------------------------

@@ -46,7 +46,7 @@ class UKMidasFile : public KXBase {
   void Start() override;
   void Stop() override;
 
-  // Input callbacks; the host reaches them through the input records with a non-null value.
+  // Input callbacks, converted to the base's callback type in the input records.
   void setSteps(int* value);
   void setInterval(float* value);
   void setFilename(const char* name);
@@ -75,12 +75,10 @@ class UKMidasFile : public KXBase {
   PauseFunction pauseFor;
 
  private:
-  // Port callback of input `Port`: checks the host's value address, then calls the setter.
-  template <typename Value, void (UKMidasFile::*Setter)(Value*), const char* Port>
-  void Receive(void* value);
-  template <typename Value, void (UKMidasFile::*Setter)(Value*), const char* Port>
-  void AddInput(kx_type type, const char* text);
-
+  // False, with an error line, when the host gave no value for `input`.
+  bool HasValue(const void* value, const char* input) const;
+  void SelectFile(const char* requested);
+  void SelectFromList(const char* listName);
   bool OpenCurrentFile();
   void RegisterProperty(const char* propertyName, std::vector<uint16_t>& values);
   // Why a connection to `input` of `receiver` cannot be made; empty when it can.

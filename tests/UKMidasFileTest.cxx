@@ -269,6 +269,12 @@ TEST_F(UKMidasFileTest, PortsFollowTheTableInOrder) {
     EXPECT_EQ(inputs[i].description, texts[i]);
     EXPECT_EQ(inputs[i].forwardCallback, inputs[i].callback);
   }
+  // A host calls the setters themselves, converted to the base's callback type.
+  EXPECT_EQ(inputs[0].callback, reinterpret_cast<KXBase::Callback>(&UKMidasFile::setSteps));
+  EXPECT_EQ(inputs[1].callback, reinterpret_cast<KXBase::Callback>(&UKMidasFile::setInterval));
+  EXPECT_EQ(inputs[2].callback, reinterpret_cast<KXBase::Callback>(&UKMidasFile::setFilename));
+  EXPECT_EQ(inputs[3].callback,
+            reinterpret_cast<KXBase::Callback>(&UKMidasFile::setListfilename));
   const std::vector<KXBase::Output>& outputs = node.GetOutputs();
   ASSERT_EQ(outputs.size(), 1u);
   EXPECT_EQ(outputs[0].name, "fevent");
