@@ -3,12 +3,12 @@
 // plain loop that only reads the file block by block.
 #include <benchmark/benchmark.h>
 
-#include <iostream>
 #include <memory>
 #include <vector>
 
 #include "bench/BenchFile.h"
 #include "plugin/UKMidasFile.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -83,10 +83,8 @@ void NodeStart(benchmark::State& state) {
   RunTotals totals;
   for (auto _ : state) {
     // The node's own lines would break into the benchmark's table.
-    std::streambuf* const console = std::cout.rdbuf(nullptr);
+    const QuietConsole quiet;
     RunNode(path, totals);
-    std::cout.rdbuf(console);
-    std::cout.clear();
   }
   state.SetBytesProcessed(static_cast<int64_t>(totals.blocks * TEGBlockSize));
   state.SetItemsProcessed(static_cast<int64_t>(totals.items));

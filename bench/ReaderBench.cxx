@@ -3,10 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
-#include <iostream>
 
 #include "bench/BenchFile.h"
 #include "reader/TTudaData.h"
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -36,10 +36,11 @@ void GetNextEvent(benchmark::State& state)
   uint64_t items = 0;
   for (auto _ : state) {
     TTudaData reader;
-    // The reader's "Opened data file" line would break into the benchmark's table.
-    std::streambuf* const console = std::cout.rdbuf(nullptr);
-    reader.OpenDataFile(path.c_str());
-    std::cout.rdbuf(console);
+    {
+      // The reader's "Opened data file" line would break into the benchmark's table.
+      const QuietConsole quiet;
+      reader.OpenDataFile(path.c_str());
+    }
     while (TTudaEvent* event = reader.GetNextEvent()) {
       items += ItemsOf(*event);
       event->Clear(nullptr);

@@ -10,8 +10,8 @@
 
 #include "tests/TestSupport.h"
 
-// What both fuzz targets share: the input written as a data file, and a console kept quiet so
-// that millions of runs do not flood the terminal with the reader's lines.
+// What both fuzz targets share: the input written as a data file. They keep the console quiet
+// (QuietConsole), so that millions of runs do not flood the terminal with the reader's lines.
 
 // Writes the fuzz input to this process's own temporary data file and returns its name.
 inline std::string WriteInputFile(const uint8_t* data, size_t size)
@@ -22,10 +22,3 @@ inline std::string WriteInputFile(const uint8_t* data, size_t size)
   file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   return path.string();
 }
-
-// Silences standard output and standard error for its lifetime; the reader still walks every
-// word it would print.
-class QuietConsole : public ConsoleRedirect {
- public:
-  QuietConsole() : ConsoleRedirect(nullptr, nullptr) {}
-};

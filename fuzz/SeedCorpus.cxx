@@ -19,19 +19,19 @@ WriterEvent EveryTokenKind()
            tokens::Group(5, 0, {1, 2, 3}), tokens::ExtendedGroup(0x1234)}};
 }
 
-Bytes Run(const MidasFileWriter::LayoutChooser& layout, unsigned events, const Bytes& trailing = {})
+Bytes BytesOf(const std::ostringstream& out)
+{
+  const std::string text = out.str();
+  return Bytes(text.begin(), text.end());
+}
+
+Bytes Run(const BlockLayout& layout, unsigned events, const Bytes& trailing = {})
 {
   std::ostringstream out;
   MidasFileWriter writer(out, layout);
   for (unsigned i = 0; i < events; ++i) writer.AddEvent(EveryTokenKind());
   writer.AddRawBytes(trailing);
-  const std::string text = out.str();
-  return Bytes(text.begin(), text.end());
-}
-
-MidasFileWriter::LayoutChooser Fixed(BlockLayout layout)
-{
-  return [layout](uint64_t) { return layout; };
+  return BytesOf(out);
 }
 
 BlockLayout WithLength(DataLength length, bool swapped = false)
@@ -49,8 +49,7 @@ Bytes Synthetic()
   options.swappedFraction = 0.5;
   std::ostringstream out;
   WriteSyntheticRun(out, options);
-  const std::string text = out.str();
-  return Bytes(text.begin(), text.end());
+  return BytesOf(out);
 }
 
 }  // namespace
@@ -69,14 +68,14 @@ int main(int argc, char** argv)
   beyondBlock.lengthHighBytes = 1;
 
   const std::vector<std::pair<const char*, Bytes>> seeds{
-      {"through-data", Run(Fixed(WithLength(DataLength::kThroughData)), 1)},
-      {"through-marker-swapped", Run(Fixed(WithLength(DataLength::kThroughMarker, true)), 1)},
-      {"data-only", Run(Fixed(WithLength(DataLength::kDataOnly)), 2)},
-      {"zero-length-swapped", Run(Fixed(WithLength(DataLength::kZero, true)), 2)},
-      {"no-marker", Run(Fixed(noMarker), 1)},
-      {"length-beyond-block", Run(Fixed(beyondBlock), 1)},
-      {"trailing-piece", Run(Fixed(BlockLayout()), 1, {1, 2, 3, 4, 5})},
-      {"events-across-blocks", Run(Fixed(BlockLayout()), 700)},
+      {"through-data", Run(WithLength(DataLength::kThroughData), 1)},
+      {"through-marker-swapped", Run(WithLength(DataLength::kThroughMarker, true), 1)},
+      {"data-only", Run(WithLength(DataLength::kDataOnly), 2)},
+      {"zero-length-swapped", Run(WithLength(DataLength::kZero, true), 2)},
+      {"no-marker", Run(noMarker, 1)},
+      {"length-beyond-block", Run(beyondBlock, 1)},
+      {"trailing-piece", Run(BlockLayout(), 1, {1, 2, 3, 4, 5})},
+      {"events-across-blocks", Run(BlockLayout(), 700)},
       {"synthetic-run", Synthetic()},
   };
   for (const auto& [name, bytes] : seeds) {

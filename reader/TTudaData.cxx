@@ -13,8 +13,6 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the reader runs on lit
 
 namespace {
 
-constexpr float kBytesPerMegabyte = 1048576.0f;
-
 // The kind of every group number, worked out once from the group sets: one look-up per item.
 struct GroupKindTable {
   GroupKind kinds[kGroupMask + 1];
@@ -501,8 +499,8 @@ void TTudaData::Print(const char*) const
 void TTudaData::PrintStatus(int seconds) const
 {
   const uint64_t bytes = uint64_t(fBlocksRead) * fBlockSize;
-  std::cout << "PrintStatus: Sifted " << static_cast<float>(bytes) / kBytesPerMegabyte << " MB data in "
-            << seconds << " seconds" << std::endl;
+  const float megabytes = static_cast<float>(bytes) / static_cast<float>(kBytesPerMegabyte);
+  std::cout << "PrintStatus: Sifted " << megabytes << " MB data in " << seconds << " seconds" << std::endl;
 }
 
 // Stops at the end-of-block marker, or, with an error line, where the block's words run out.

@@ -26,6 +26,8 @@ static constexpr uint64_t scalerGroups = 0x0000000020000000ULL;
 static constexpr uint64_t epicsGroups = 0x0000000040000000ULL;
 
 static constexpr uint32_t kBlockWords = TEGBlockSize / 2;
+// Data volumes are told in megabytes of 2 to the power 20 bytes.
+static constexpr uint32_t kBytesPerMegabyte = 1048576;
 static constexpr uint32_t kHeaderWords = 16;
 static constexpr uint32_t kLastGroupInSets = 64;
 

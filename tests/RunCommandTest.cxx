@@ -162,7 +162,7 @@ TEST_F(RunCommandTest, StatsWriteOneSummaryLine) {
   const std::string path = WriteFile("run.dat", RunBytes(2, 2));
   EXPECT_EQ(Run({"--file", path, "--stats", "--print", "none", "--plugin", UKMIDAS_PLUGIN_PATH}),
             0);
-  const std::string counts = "tuda run: 3 events, 3 ADC items, 2 TDC items, 0.033 MB read, ";
+  const std::string counts = "tuda run: 3 events, 3 ADC items, 2 TDC items, 0.031 MB read, ";
   const std::string line = err.str();
   ASSERT_EQ(line.rfind(counts, 0), 0u) << line;
   double seconds = -1.0;

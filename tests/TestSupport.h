@@ -38,6 +38,13 @@ class ConsoleRedirect {
   std::streambuf* const savedErr;
 };
 
+// Silences standard output and standard error while it lives: for fuzz targets and benchmarks,
+// whose console the reader's lines would flood.
+class QuietConsole : public ConsoleRedirect {
+ public:
+  QuietConsole() : ConsoleRedirect(nullptr, nullptr) {}
+};
+
 // Captures std::cout and std::cerr while it lives.
 class ConsoleCapture {
  public:

@@ -28,7 +28,6 @@ constexpr const char* kReceiverName = "print";
 constexpr uint64_t kMaxSteps = 4294967295ULL;
 constexpr uint64_t kProgressEvery = 4096;  // events between looks at the clock
 constexpr double kProgressSeconds = 0.5;
-constexpr double kBytesPerMegabyte = 1e6;
 
 const std::vector<OptionRule> kRunOptions{{"--file", true},   {"--listfile", true},
                                           {"--steps", true},  {"--interval", true},

@@ -19,7 +19,6 @@ constexpr size_t kGroupKinds = static_cast<size_t>(GroupKind::kUnknown) + 1;
 const char* const kKindNames[kGroupKinds] = {"ADC", "TDC", "EPICS", "scaler", "none", "none"};
 constexpr size_t kGroupNumbers = kGroupMask + 1;
 constexpr uint64_t kProgressEveryBlocks = 256;
-constexpr double kBytesPerMB = 1048576.0;
 constexpr size_t kGroupDigits = 3;
 constexpr size_t kKindColumn = 8;
 
@@ -216,7 +215,7 @@ void PrintTally(const Tally& tally, double seconds)
 
   uint64_t bytes = tally.blocks * TEGBlockSize;
   for (const auto& piece : tally.trailingBytes) bytes += piece.second;
-  const double megabytes = static_cast<double>(bytes) / kBytesPerMB;
+  const double megabytes = static_cast<double>(bytes) / kBytesPerMegabyte;
   const double rate = seconds > 0 ? megabytes / seconds : 0.0;
   Row("Read") << Fixed(megabytes, 1) << " MB in " << Fixed(seconds, 3) << " s, " << Fixed(rate, 1) << " MB/s"
               << std::endl;
