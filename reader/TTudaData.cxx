@@ -179,10 +179,9 @@ size_t WordsLeft(const TTudaData& reader, const uint16_t* position)
   return reader.fIntsInBlock - WordOffset(reader, position);
 }
 
-bool AtEndOfBlockMarker(const TTudaData& reader, const uint16_t* position)
+bool AtMarker(const TTudaData& reader, const uint16_t* position)
 {
-  return WordsLeft(reader, position) >= kEndOfBlockWords && position[0] == kEndOfBlockFirstWord &&
-         position[1] == kEndOfBlockSecondWord;
+  return AtEndOfBlockMarker(position, reader.fBuffer + reader.fIntsInBlock);
 }
 
 void ReportUnknownGroup(const TTudaData& reader, unsigned group)
@@ -284,7 +283,7 @@ Token DecodeToken(TTudaData& reader)
 bool BlockUsedUp(const TTudaData& reader)
 {
   const uint16_t* cursor = reader.fCursor;
-  if (WordOffset(reader, cursor) >= reader.fHeader.fDataLength / 2 || AtEndOfBlockMarker(reader, cursor))
+  if (WordOffset(reader, cursor) >= reader.fHeader.fDataLength / 2 || AtMarker(reader, cursor))
     return true;
   if (WordsLeft(reader, cursor) > 0) return false;
   ReportNoEndMarker("DecodeEvents", WordOffset(reader, cursor), "going on with the next block");
@@ -512,7 +511,7 @@ void TTudaData::DumpEvents() const
   }
   uint32_t events = 0;
   const uint16_t* position = fCursor;
-  while (position && !AtEndOfBlockMarker(*this, position)) position = DumpToken(*this, position, events);
+  while (position && !AtMarker(*this, position)) position = DumpToken(*this, position, events);
   std::cout << "DumpEvents: Call write event" << std::endl;
   std::cout << "DumpEvents: End of block " << fBlocksRead << std::endl;
 }

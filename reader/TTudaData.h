@@ -122,6 +122,12 @@ constexpr unsigned DecodedTokenWords(uint16_t firstWord)
   }
 }
 
+// Whether the end-of-block marker starts at `word`; reads no word at or after `end`.
+constexpr bool AtEndOfBlockMarker(const uint16_t* word, const uint16_t* end)
+{
+  return end - word >= kEndOfBlockWords && word[0] == kEndOfBlockFirstWord && word[1] == kEndOfBlockSecondWord;
+}
+
 // ---- Records the reader fills from block words -----------------------------------------------
 
 // The header of the block in the buffer. Holds no defined value before the first block.

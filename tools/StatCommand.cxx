@@ -71,16 +71,11 @@ void CountToken(uint16_t word, Tally& tally)
   }
 }
 
-bool AtMarker(const uint16_t* word, const uint16_t* end)
-{
-  return end - word >= kEndOfBlockWords && word[0] == kEndOfBlockFirstWord && word[1] == kEndOfBlockSecondWord;
-}
-
 // The tokens the data length kept from the decoder, up to the marker.
 void CountUndecoded(const uint16_t* from, const uint16_t* end, Tally& tally)
 {
   const uint16_t* word = from;
-  while (word < end && !AtMarker(word, end)) word += DecodedTokenWords(*word);
+  while (word < end && !AtEndOfBlockMarker(word, end)) word += DecodedTokenWords(*word);
   if (word >= end) {
     ++tally.blocksWithoutMarker;
   } else if (word > from) {
@@ -104,7 +99,7 @@ void CountBlock(const TTudaData& reader, Tally& tally)
     }
     CountToken(*word, tally);
     word += words;
-    if (AtMarker(word, end)) {
+    if (AtEndOfBlockMarker(word, end)) {
       ++tally.endedByMarker;
       return;
     }
