@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "reader/TTudaData.h"
-#include "tools/SyntheticRun.h"
+#include "reader/TudaFormat.h"
+#include "writer/SyntheticRun.h"
 
 namespace {
 

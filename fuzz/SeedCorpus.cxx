@@ -4,7 +4,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "tools/SyntheticRun.h"
+#include "writer/SyntheticRun.h"
 #include "writer/MidasFileWriter.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// The reader's blocks, block headers and token walk.
 #include "reader/TTudaData.h"
 
 #include <sys/stat.h>
@@ -8,6 +9,8 @@
 #include <memory>
 #include <utility>
 
+#include "reader/BlockEndMessages.h"
+
 // Blocks are read straight into 16-bit words; a block in the other byte order is swapped by hand.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the reader runs on little-endian hosts");
 
@@ -15,7 +18,7 @@ namespace {
 
 // The kind of every group number, worked out once from the group sets: one look-up per item.
 struct GroupKindTable {
-  GroupKind kinds[kGroupMask + 1];
+  GroupKind kinds[kGroupNumbers];
 };
 
 constexpr GroupKindTable MakeGroupKindTable()
@@ -46,40 +49,6 @@ uint16_t SwapBytes(uint16_t word)
 uint32_t SwapBytes(uint32_t value)
 {
   return (uint32_t(SwapBytes(uint16_t(value))) << 16) | SwapBytes(uint16_t(value >> 16));
-}
-
-TSimpleItem SimpleItemAt(const uint16_t* position)
-{
-  TSimpleItem item;
-  item.bits = position[0] >> kTokenKindShift;
-  item.addr = position[0] & kAddressMask;
-  item.data = position + 1;
-  return item;
-}
-
-TGroupItem GroupItemAt(const uint16_t* position)
-{
-  TGroupItem item;
-  item.bits = position[0] >> kTokenKindShift;
-  item.count = (position[0] >> kGroupCountShift) & kGroupCountMask;
-  item.group = position[0] & kGroupMask;
-  item.data = position + 1;
-  return item;
-}
-
-// The words a token takes in the dump: a group item's data words count.
-size_t DumpedWords(uint16_t word)
-{
-  switch (word >> kTokenKindShift) {
-    case kSimpleItemKind:
-      return kSimpleItemWords;
-    case kGroupItemKind:
-      return kGroupItemWords + ((word >> kGroupCountShift) & kGroupCountMask);
-    case kExtendedGroupItemKind:
-      return kExtendedGroupItemWords;
-    default:
-      return kEventStartWords;
-  }
 }
 
 std::unique_ptr<uint16_t[]> CopyOfBlock(const uint16_t* source, uint32_t words)
@@ -116,52 +85,6 @@ void SetFirstGroup(uint64_t groups, uint16_t& firstGroup)
       return;
     }
   }
-}
-
-void PrintGroupSet(const char* heading, uint64_t groups)
-{
-  std::cout << heading << std::endl;
-  for (unsigned bit = 0; bit < kLastGroupInSets; ++bit) {
-    if ((groups >> bit) & 1) std::cout << bit + 1 << " ";
-  }
-  std::cout << std::endl;
-}
-
-void ReportTokenPastEnd(const char* operation, size_t word, const char* consequence)
-{
-  std::cerr << operation << ": ERROR - token at word " << std::dec << word
-            << " runs past the end of the block, " << consequence << std::endl;
-}
-
-void ReportNoEndMarker(const char* operation, size_t word, const char* consequence)
-{
-  std::cerr << operation << ": ERROR - no end-of-block marker before the end of the block at word "
-            << std::dec << word << ", " << consequence << std::endl;
-}
-
-void DumpSimpleItem(const uint16_t* position)
-{
-  const TSimpleItem item = SimpleItemAt(position);
-  std::cout << "SI w1=" << std::hex << position[0] << " w2=" << position[1] << " bits=" << item.bits
-            << " addr=" << item.addr << " data=" << *item.data << std::endl;
-}
-
-// The line shows the word before the item word and has no line end of its own: the first data
-// word, or else the next output, continues it.
-void DumpGroupItem(const uint16_t* position)
-{
-  const TGroupItem item = GroupItemAt(position);
-  std::cout << "GI w1=" << std::hex << position[-1] << " w2=" << position[0] << " bits=" << item.bits
-            << " count=" << item.count << " group=" << item.group;
-  const uint16_t* data = position + kGroupItemWords;
-  for (unsigned j = 0; j < item.count; ++j) std::cout << " data[" << j << "]=" << data[j] << std::endl;
-}
-
-void DumpEventStart(const uint16_t* position, uint32_t event)
-{
-  if (event != 0) std::cout << "DumpEvents: Call write event" << std::endl;
-  std::cout << "DumpEvents: Event " << std::dec << event << " with " << position[1] << " bytes of data"
-            << std::endl;
 }
 
 // ---- The token walk ----------------------------------------------------------------------------
@@ -253,7 +176,7 @@ Token DecodeToken(TTudaData& reader)
     case kSimpleItemKind: {
       TSimpleItem item = SimpleItemAt(reader.fCursor);
       // Four words hold any simple item; only near the end of the block does its group matter.
-      if (left < kWideItemWords && left < SimpleItemWords(kGroupKinds.kinds[item.addr & kGroupMask])) {
+      if (left < kLongestTokenWords && left < SimpleItemWords(kGroupKinds.kinds[item.addr & kGroupMask])) {
         break;
       }
       reader.fCursor += AppendSimpleItem(reader, item);
@@ -274,7 +197,7 @@ Token DecodeToken(TTudaData& reader)
       reader.fCursor += kEventStartWords;
       return Token::kEventStart;
   }
-  ReportTokenPastEnd("DecodeEvents", WordOffset(reader, reader.fCursor), "skipping the rest of the block");
+  WriteTokenPastEnd("DecodeEvents", WordOffset(reader, reader.fCursor), "skipping the rest of the block");
   return Token::kPastEnd;
 }
 
@@ -286,38 +209,8 @@ bool BlockUsedUp(const TTudaData& reader)
   if (WordOffset(reader, cursor) >= reader.fHeader.fDataLength / 2 || AtMarker(reader, cursor))
     return true;
   if (WordsLeft(reader, cursor) > 0) return false;
-  ReportNoEndMarker("DecodeEvents", WordOffset(reader, cursor), "going on with the next block");
+  WriteNoEndMarker("DecodeEvents", WordOffset(reader, cursor), "going on with the next block");
   return true;
-}
-
-// Lists the token at `position`; the position after it, or null when the dump must stop.
-const uint16_t* DumpToken(const TTudaData& reader, const uint16_t* position, uint32_t& events)
-{
-  const size_t left = WordsLeft(reader, position);
-  if (left == 0) {
-    ReportNoEndMarker("DumpEvents", WordOffset(reader, position), "ending the dump");
-    return nullptr;
-  }
-  const size_t words = DumpedWords(*position);
-  if (left < words) {
-    ReportTokenPastEnd("DumpEvents", WordOffset(reader, position), "ending the dump");
-    return nullptr;
-  }
-  switch (*position >> kTokenKindShift) {
-    case kSimpleItemKind:
-      DumpSimpleItem(position);
-      break;
-    case kGroupItemKind:
-      DumpGroupItem(position);
-      break;
-    case kExtendedGroupItemKind:
-      std::cout << "DumpEvents: EGI data is currently unsupported" << std::endl;
-      break;
-    default:
-      DumpEventStart(position, events++);
-      break;
-  }
-  return position + words;
 }
 
 }  // namespace
@@ -473,45 +366,4 @@ unsigned int TTudaData::FormatData(TGroupItem*) const
 {
   std::cerr << "FormatData: ERROR - group data is unused at TUDA" << std::endl;
   return kGroupItemWords;
-}
-
-// ---- Diagnostics -------------------------------------------------------------------------------
-
-void TTudaData::Print(const char*) const
-{
-  std::cout << "Debug level         = " << static_cast<int>(fDebug) << std::endl;
-  std::cout << "Integers in block   = " << fIntsInBlock << std::endl;
-  std::cout << "Characters in block = " << fCharsInBlock << std::endl;
-  std::cout << "Block size          = " << fBlockSize << std::endl;
-  std::cout << "Blocks read         = " << fBlocksRead << std::endl;
-  std::cout << "ADC group first     = " << fAdcFirstGroup << std::endl;
-  std::cout << "TDC group first     = " << fTdcFirstGroup << std::endl;
-  std::cout << "EPICS group first   = " << fEpicsFirstGroup << std::endl;
-  std::cout << "Scaler group first  = " << fScalerFirstGroup << std::endl;
-  if (!fDebug) return;
-  PrintGroupSet("ADC groups:", adcGroups);
-  PrintGroupSet("TDC groups:", tdcGroups);
-  PrintGroupSet("Scaler groups:", scalerGroups);
-  PrintGroupSet("EPICS groups:", epicsGroups);
-}
-
-void TTudaData::PrintStatus(int seconds) const
-{
-  const uint64_t bytes = uint64_t(fBlocksRead) * fBlockSize;
-  const float megabytes = static_cast<float>(bytes) / static_cast<float>(kBytesPerMegabyte);
-  std::cout << "PrintStatus: Sifted " << megabytes << " MB data in " << seconds << " seconds" << std::endl;
-}
-
-// Stops at the end-of-block marker, or, with an error line, where the block's words run out.
-void TTudaData::DumpEvents() const
-{
-  if (!fCursor) {
-    std::cerr << "DumpEvents: ERROR - no block loaded, nothing to dump" << std::endl;
-    return;
-  }
-  uint32_t events = 0;
-  const uint16_t* position = fCursor;
-  while (position && !AtMarker(*this, position)) position = DumpToken(*this, position, events);
-  std::cout << "DumpEvents: Call write event" << std::endl;
-  std::cout << "DumpEvents: End of block " << fBlocksRead << std::endl;
 }

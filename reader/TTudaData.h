@@ -4,129 +4,10 @@
 #include <fstream>
 
 #include "reader/TTudaEvent.h"
+#include "reader/TudaFormat.h"
 
-// ---- Block format --------------------------------------------------------------------------
-// A data file is a sequence of 32768-byte blocks. A block is 16384 16-bit words: a 16-word
-// header, then event data made of tokens, ended by the end-of-block marker or by the data
-// length the header gives. Every format constant is named here, once.
-
-static constexpr uint32_t TEGBlockSize = 0x8000;
-static constexpr uint32_t TEGEventStartMask = 0xffff0000;
-static constexpr uint32_t TEGEndOfBlockMarker = 0xffff0000;
-
-static constexpr uint32_t adcChannels = 32;
-static constexpr uint32_t tdcChannels = 64;
-static constexpr uint32_t scalerChannels = 64;
-static constexpr uint32_t epicsChannels = 64;
-
-// Group sets: bit g - 1 stands for group g; only groups 1 to 64 can be members.
-static constexpr uint64_t adcGroups = 0x000000000007ffffULL;
-static constexpr uint64_t tdcGroups = 0x000000001ff80000ULL;
-static constexpr uint64_t scalerGroups = 0x0000000020000000ULL;
-static constexpr uint64_t epicsGroups = 0x0000000040000000ULL;
-
-static constexpr uint32_t kBlockWords = TEGBlockSize / 2;
 // Data volumes are told in megabytes of 2 to the power 20 bytes.
 static constexpr uint32_t kBytesPerMegabyte = 1048576;
-static constexpr uint32_t kHeaderWords = 16;
-static constexpr uint32_t kLastGroupInSets = 64;
-
-// Header words and bytes.
-static constexpr uint32_t kIdBytes = 8;
-static constexpr uint32_t kSerialHighWord = 4;
-static constexpr uint32_t kSerialLowWord = 5;
-static constexpr uint32_t kAux1Word = 6;
-static constexpr uint32_t kAux2Word = 7;
-static constexpr uint32_t kAux3Word = 8;
-static constexpr uint32_t kDataOrderWord = 9;
-static constexpr uint32_t kDataLengthByte = 20;
-// The byte-order word, read low byte first, of a block written in the other byte order.
-static constexpr uint16_t kSwappedDataOrder = 0x0100;
-static constexpr uint16_t kNativeDataOrder = 0x0001;
-
-// The end-of-block marker as the two words it is written as.
-static constexpr uint16_t kEndOfBlockFirstWord = TEGEndOfBlockMarker >> 16;
-static constexpr uint16_t kEndOfBlockSecondWord = TEGEndOfBlockMarker & 0xffff;
-static constexpr unsigned kEndOfBlockWords = 2;
-
-// Tokens: the top two bits of a token's first word give its kind.
-static constexpr unsigned kTokenKindShift = 14;
-static constexpr uint16_t kSimpleItemKind = 0;
-static constexpr uint16_t kGroupItemKind = 1;
-static constexpr uint16_t kExtendedGroupItemKind = 2;
-static constexpr uint16_t kEventStartKind = 3;
-
-// Simple item address word: bits 13-8 the channel within the group, bits 7-0 the group.
-static constexpr uint16_t kAddressMask = 0x3fff;
-static constexpr uint16_t kGroupMask = 0xff;
-static constexpr unsigned kChannelShift = 8;
-static constexpr uint16_t kChannelMask = 0x3f;
-static constexpr uint16_t kAdcValueMask = 0x0fff;
-// A 32-bit item's words after its address word: low half, a skipped word, high half.
-static constexpr unsigned kWideHighHalf = 2;
-
-// Group item word: bits 13-8 the count of data words, bits 7-0 the group.
-static constexpr unsigned kGroupCountShift = 8;
-static constexpr uint16_t kGroupCountMask = 0x3f;
-
-// Words each token occupies in the decoder. An extended group item carries no length of its
-// own; the decoder reports it and steps one word, the least step that makes progress.
-static constexpr unsigned kSimpleItemWords = 2;
-static constexpr unsigned kWideItemWords = 4;
-static constexpr unsigned kGroupItemWords = 2;
-static constexpr unsigned kEventStartWords = 2;
-static constexpr unsigned kExtendedGroupItemWords = 1;
-
-// ---- Decoding rules shared by the reader and the tools --------------------------------------
-
-// Which list a simple item's group sends it to. Groups above the sets are stepped over silently;
-// the rest of the groups outside the sets are reported as unknown.
-enum class GroupKind { kAdc, kTdc, kEpics, kScaler, kBeyondSets, kUnknown };
-
-constexpr GroupKind KindOfGroup(unsigned group)
-{
-  const uint64_t bit = (group >= 1 && group <= kLastGroupInSets) ? uint64_t(1) << (group - 1) : 0;
-  if (bit & adcGroups) return GroupKind::kAdc;
-  if (bit & tdcGroups) return GroupKind::kTdc;
-  if (bit & epicsGroups) return GroupKind::kEpics;
-  if (bit & scalerGroups) return GroupKind::kScaler;
-  return group > kLastGroupInSets ? GroupKind::kBeyondSets : GroupKind::kUnknown;
-}
-
-// 32-bit kinds, and groups above the sets, take four words; the rest two.
-constexpr unsigned SimpleItemWords(GroupKind kind)
-{
-  switch (kind) {
-    case GroupKind::kEpics:
-    case GroupKind::kScaler:
-    case GroupKind::kBeyondSets:
-      return kWideItemWords;
-    default:
-      return kSimpleItemWords;
-  }
-}
-
-// How far the decoder steps over the token whose first word is `firstWord`; never more than
-// kWideItemWords.
-constexpr unsigned DecodedTokenWords(uint16_t firstWord)
-{
-  switch (firstWord >> kTokenKindShift) {
-    case kSimpleItemKind:
-      return SimpleItemWords(KindOfGroup(firstWord & kGroupMask));
-    case kGroupItemKind:
-      return kGroupItemWords;
-    case kExtendedGroupItemKind:
-      return kExtendedGroupItemWords;
-    default:
-      return kEventStartWords;
-  }
-}
-
-// Whether the end-of-block marker starts at `word`; reads no word at or after `end`.
-constexpr bool AtEndOfBlockMarker(const uint16_t* word, const uint16_t* end)
-{
-  return end - word >= kEndOfBlockWords && word[0] == kEndOfBlockFirstWord && word[1] == kEndOfBlockSecondWord;
-}
 
 // ---- Records the reader fills from block words -----------------------------------------------
 
@@ -161,6 +42,26 @@ class TGroupItem {
   uint16_t group;
   const uint16_t* data;
 };
+
+// The records of the token at `position`, whose words must lie in the loaded block.
+inline TSimpleItem SimpleItemAt(const uint16_t* position)
+{
+  TSimpleItem item;
+  item.bits = position[0] >> kTokenKindShift;
+  item.addr = position[0] & kAddressMask;
+  item.data = position + 1;
+  return item;
+}
+
+inline TGroupItem GroupItemAt(const uint16_t* position)
+{
+  TGroupItem item;
+  item.bits = position[0] >> kTokenKindShift;
+  item.count = (position[0] >> kGroupCountShift) & kGroupCountMask;
+  item.group = position[0] & kGroupMask;
+  item.data = position + 1;
+  return item;
+}
 
 // ---- The reader --------------------------------------------------------------------------------
 

@@ -11,55 +11,20 @@
 #include <vector>
 
 #include "reader/TTudaData.h"
+#include "tests/BlockSupport.h"
 #include "tests/TestSupport.h"
 #include "writer/MidasFileWriter.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-// The length word of the event-start tokens below; the decoder never reads it.
-constexpr uint16_t kEventLength = 0x20;
 // A data length whose half lies far beyond the block: only the marker or the buffer end stop.
 constexpr uint64_t kBeyondTheBlock = 0xffffffff;
-// Two-word items from word 18 up to, not including, word 16382 (after an event-start token).
-constexpr unsigned kItemsToWord16382 = (kBlockWords - 2 - kHeaderWords - kEventStartWords) / 2;
-
-const Words kEventStart = tokens::EventStart(kEventLength);
 const Words kEndOfBlock{kEndOfBlockFirstWord, kEndOfBlockSecondWord};
 
 // Worked examples: an item's words and what the decoder makes of them.
-const Words kAdcExample{0x0503, 0x1abc};                     // ADC channel 69, value 2748
-const Words kTdcExample{0x0a15, 0x1abc};                     // TDC channel 74, value 6844
 const Words kScalerExample{0x041e, 0x5678, 0x051e, 0x1234};  // scaler channel 2, 305419896
 const Words kEpicsExample{0x061f, 0x0010, 0x071f, 0x0001};   // EPICS channel 3, 65552.0
 const Words kBeyondSetsExample{0x0141};                      // group 65: skipped, 4 words
-
-Words Join(std::initializer_list<Words> parts)
-{
-  Words words;
-  for (const Words& part : parts) words.insert(words.end(), part.begin(), part.end());
-  return words;
-}
-
-// `count` ADC items with channels 0, 1, 2, ... and values equal to their channels.
-Words AdcItems(unsigned count)
-{
-  Words words;
-  for (unsigned i = 0; i < count; ++i) {
-    const Words item = tokens::Adc(i % (19 * adcChannels), static_cast<uint16_t>(i & kAdcValueMask));
-    words.insert(words.end(), item.begin(), item.end());
-  }
-  return words;
-}
-
-BlockLayout LengthLayout(uint64_t lengthBytes)
-{
-  BlockLayout layout;
-  layout.length = DataLength::kExplicit;
-  layout.explicitLength = lengthBytes;
-  return layout;
-}
 
 template <typename T>
 std::vector<std::pair<unsigned, T>> Pairs(const std::vector<TDataItem<T>>& items)
@@ -78,11 +43,8 @@ class TudaDataTest : public ::testing::Test {
   // The blocks one after the other, then `tail`, as a file in the temporary folder.
   std::string WriteBlocks(const std::string& name, const std::vector<Bytes>& blocks, const Bytes& tail = {})
   {
-    Bytes bytes;
-    for (const Bytes& block : blocks) bytes.insert(bytes.end(), block.begin(), block.end());
-    bytes.insert(bytes.end(), tail.begin(), tail.end());
     const std::string path = folder.Path(name);
-    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    EXPECT_TRUE(WriteFileBytes(path, Concatenated(blocks, tail)));
     return path;
   }
 

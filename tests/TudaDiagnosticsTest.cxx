@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "reader/TTudaData.h"
+#include "tests/BlockSupport.h"
 #include "tests/TestSupport.h"
 #include "writer/MidasFileWriter.h"
 
 namespace {
 
-const Words kAdcExample{0x0503, 0x1abc};
-const Words kTdcExample{0x0a15, 0x1abc};
 const std::string kAdcExampleLine = "SI w1=503 w2=1abc bits=0 addr=503 data=1abc\n";
 const std::string kTdcExampleLine = "SI w1=a15 w2=1abc bits=0 addr=a15 data=1abc\n";
 const std::string kClosingLines = "DumpEvents: Call write event\nDumpEvents: End of block 1\n";
@@ -28,23 +27,6 @@ const std::string kSettingsLines =
     "TDC group first     = 20\n"
     "EPICS group first   = 31\n"
     "Scaler group first  = 30\n";
-
-// Two-word items from word 18 up to, not including, word 16382 (after an event-start token).
-constexpr unsigned kItemsToWord16382 = (kBlockWords - 2 - kHeaderWords - kEventStartWords) / 2;
-
-Words Join(std::initializer_list<Words> parts)
-{
-  Words words;
-  for (const Words& part : parts) words.insert(words.end(), part.begin(), part.end());
-  return words;
-}
-
-Words Repeat(const Words& token, unsigned times)
-{
-  Words words;
-  for (unsigned i = 0; i < times; ++i) words.insert(words.end(), token.begin(), token.end());
-  return words;
-}
 
 class TudaDiagnosticsTest : public ::testing::Test {
  protected:

@@ -3,9 +3,9 @@
 #include <fstream>
 #include <iostream>
 
-#include "reader/TTudaData.h"
+#include "reader/TudaFormat.h"
 #include "tools/Options.h"
-#include "tools/SyntheticRun.h"
+#include "writer/SyntheticRun.h"
 
 namespace {
 

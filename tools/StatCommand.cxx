@@ -10,14 +10,11 @@
 
 #include "reader/TTudaData.h"
 #include "tools/Options.h"
-#include "writer/MidasFileWriter.h"
 
 namespace {
 
-constexpr size_t kGroupKinds = static_cast<size_t>(GroupKind::kUnknown) + 1;
 // Indexed by GroupKind; groups outside the sets make no item of their own.
 const char* const kKindNames[kGroupKinds] = {"ADC", "TDC", "EPICS", "scaler", "none", "none"};
-constexpr size_t kGroupNumbers = kGroupMask + 1;
 constexpr uint64_t kProgressEveryBlocks = 256;
 constexpr size_t kGroupDigits = 3;
 constexpr size_t kKindColumn = 8;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/TTudaData.h"
+#include "reader/TudaFormat.h"
 
 // Builds UK MIDAS list-mode data files byte for byte: block headers in either byte order, event
 // data made of tokens, end-of-block markers, data-length variants, events that run across
@@ -14,8 +14,6 @@
 // their data through it.
 
 using Words = std::vector<uint16_t>;
-
-static constexpr uint32_t kBytesPerWord = 2;
 
 // Token encoders: each gives the words of one token exactly as a block holds them.
 // Group numbers and channels within a group keep only the bits their fields hold.

@@ -1,4 +1,4 @@
-#include "tools/SyntheticRun.h"
+#include "writer/SyntheticRun.h"
 
 #include <algorithm>
 #include <random>

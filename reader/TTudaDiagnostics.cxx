@@ -1,0 +1,131 @@
+// The reader's diagnostic printouts: settings, data volume, and the word-by-word dump of a block.
+#include <iostream>
+
+#include "reader/BlockEndMessages.h"
+#include "reader/TTudaData.h"
+
+namespace {
+
+void PrintGroupSet(const char* heading, uint64_t groups)
+{
+  std::cout << heading << std::endl;
+  for (unsigned bit = 0; bit < kLastGroupInSets; ++bit) {
+    if ((groups >> bit) & 1) std::cout << bit + 1 << " ";
+  }
+  std::cout << std::endl;
+}
+
+// The one place that steps over tokens differently from the decoder, on purpose: the dump lists
+// the words as they stand, so every simple item is one two-word line (a 32-bit item shows as two
+// lines), and a group item takes its data words with it, each shown as one of its own lines.
+// The decoder instead decodes those data words as tokens.
+size_t DumpedWords(uint16_t word)
+{
+  switch (word >> kTokenKindShift) {
+    case kSimpleItemKind:
+      return kSimpleItemWords;
+    case kGroupItemKind:
+      return kGroupItemWords + ((word >> kGroupCountShift) & kGroupCountMask);
+    default:
+      return DecodedTokenWords(word);
+  }
+}
+
+void DumpSimpleItem(const uint16_t* position)
+{
+  const TSimpleItem item = SimpleItemAt(position);
+  std::cout << "SI w1=" << std::hex << position[0] << " w2=" << position[1] << " bits=" << item.bits
+            << " addr=" << item.addr << " data=" << *item.data << std::endl;
+}
+
+// The line shows the word before the item word and has no line end of its own: the first data
+// word, or else the next output, continues it.
+void DumpGroupItem(const uint16_t* position)
+{
+  const TGroupItem item = GroupItemAt(position);
+  std::cout << "GI w1=" << std::hex << position[-1] << " w2=" << position[0] << " bits=" << item.bits
+            << " count=" << item.count << " group=" << item.group;
+  const uint16_t* data = position + kGroupItemWords;
+  for (unsigned j = 0; j < item.count; ++j) std::cout << " data[" << j << "]=" << data[j] << std::endl;
+}
+
+void DumpEventStart(const uint16_t* position, uint32_t event)
+{
+  if (event != 0) std::cout << "DumpEvents: Call write event" << std::endl;
+  std::cout << "DumpEvents: Event " << std::dec << event << " with " << position[1] << " bytes of data"
+            << std::endl;
+}
+
+// Lists the token at `position`; the position after it, or null when the dump must stop.
+const uint16_t* DumpToken(const TTudaData& reader, const uint16_t* position, uint32_t& events)
+{
+  const size_t offset = position - reader.fBuffer;
+  const size_t left = reader.fIntsInBlock - offset;
+  if (left == 0) {
+    WriteNoEndMarker("DumpEvents", offset, "ending the dump");
+    return nullptr;
+  }
+  const size_t words = DumpedWords(*position);
+  if (left < words) {
+    WriteTokenPastEnd("DumpEvents", offset, "ending the dump");
+    return nullptr;
+  }
+  switch (*position >> kTokenKindShift) {
+    case kSimpleItemKind:
+      DumpSimpleItem(position);
+      break;
+    case kGroupItemKind:
+      DumpGroupItem(position);
+      break;
+    case kExtendedGroupItemKind:
+      std::cout << "DumpEvents: EGI data is currently unsupported" << std::endl;
+      break;
+    default:
+      DumpEventStart(position, events++);
+      break;
+  }
+  return position + words;
+}
+
+}  // namespace
+
+void TTudaData::Print(const char*) const
+{
+  std::cout << "Debug level         = " << static_cast<int>(fDebug) << std::endl;
+  std::cout << "Integers in block   = " << fIntsInBlock << std::endl;
+  std::cout << "Characters in block = " << fCharsInBlock << std::endl;
+  std::cout << "Block size          = " << fBlockSize << std::endl;
+  std::cout << "Blocks read         = " << fBlocksRead << std::endl;
+  std::cout << "ADC group first     = " << fAdcFirstGroup << std::endl;
+  std::cout << "TDC group first     = " << fTdcFirstGroup << std::endl;
+  std::cout << "EPICS group first   = " << fEpicsFirstGroup << std::endl;
+  std::cout << "Scaler group first  = " << fScalerFirstGroup << std::endl;
+  if (!fDebug) return;
+  PrintGroupSet("ADC groups:", adcGroups);
+  PrintGroupSet("TDC groups:", tdcGroups);
+  PrintGroupSet("Scaler groups:", scalerGroups);
+  PrintGroupSet("EPICS groups:", epicsGroups);
+}
+
+void TTudaData::PrintStatus(int seconds) const
+{
+  const uint64_t bytes = uint64_t(fBlocksRead) * fBlockSize;
+  const float megabytes = static_cast<float>(bytes) / static_cast<float>(kBytesPerMegabyte);
+  std::cout << "PrintStatus: Sifted " << megabytes << " MB data in " << seconds << " seconds" << std::endl;
+}
+
+// Stops at the end-of-block marker, or, with an error line, where the block's words run out.
+void TTudaData::DumpEvents() const
+{
+  if (!fCursor) {
+    std::cerr << "DumpEvents: ERROR - no block loaded, nothing to dump" << std::endl;
+    return;
+  }
+  uint32_t events = 0;
+  const uint16_t* position = fCursor;
+  while (position && !AtEndOfBlockMarker(position, fBuffer + fIntsInBlock)) {
+    position = DumpToken(*this, position, events);
+  }
+  std::cout << "DumpEvents: Call write event" << std::endl;
+  std::cout << "DumpEvents: End of block " << fBlocksRead << std::endl;
+}
