@@ -9,7 +9,6 @@
 #include <memory>
 #include <utility>
 
-#include "reader/BlockEndMessages.h"
 
 // Blocks are read straight into 16-bit words; a block in the other byte order is swapped by hand.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the reader runs on little-endian hosts");
@@ -92,9 +91,15 @@ void SetFirstGroup(uint64_t groups, uint16_t& firstGroup)
 // What decoding one token did.
 enum class Token { kItem, kEventStart, kPastEnd };
 
-size_t WordOffset(const TTudaData& reader, const uint16_t* position)
+uint32_t WordOffset(const TTudaData& reader, const uint16_t* position)
 {
-  return position - reader.fBuffer;
+  return static_cast<uint32_t>(position - reader.fBuffer);
+}
+
+// The cursor's word in the block; 0 before any block, when FormatData is called on its own.
+uint32_t CursorWord(const TTudaData& reader)
+{
+  return reader.fCursor ? WordOffset(reader, reader.fCursor) : 0;
 }
 
 size_t WordsLeft(const TTudaData& reader, const uint16_t* position)
@@ -107,11 +112,16 @@ bool AtMarker(const TTudaData& reader, const uint16_t* position)
   return AtEndOfBlockMarker(position, reader.fBuffer + reader.fIntsInBlock);
 }
 
-void ReportUnknownGroup(const TTudaData& reader, unsigned group)
+// Counts the words in the block's account and tells the reporter, or writes the reader's line.
+void Drop(const TTudaData& reader, TTudaCause cause, uint32_t word, uint32_t words, uint16_t group = 0)
 {
-  std::cerr << "FormatData: ERROR - Unknown data group " << std::dec << group
-            << ", skipping simple data-item, at " << WordOffset(reader, reader.fCursor) << ", "
-            << reader.fHeader.fDataLength / 2 << std::endl;
+  const TTudaDrop drop{cause, word, words, group};
+  reader.fBlockAccount.droppedWords[static_cast<size_t>(cause)] += words;
+  if (reader.fReporter) {
+    reader.fReporter->Dropped(drop, reader);
+  } else {
+    TTudaReporter::WriteReaderLine(drop, reader);
+  }
 }
 
 // The 32-bit kinds are rare; kept apart so that the common items stay in the token walk.
@@ -137,6 +147,7 @@ unsigned AppendSimpleItem(const TTudaData& reader, const TSimpleItem& item)
   const unsigned group = item.addr & kGroupMask;
   const unsigned channel = (item.addr >> kChannelShift) & kChannelMask;
   const GroupKind kind = kGroupKinds.kinds[group];
+  const unsigned words = SimpleItemWords(kind);
   switch (kind) {
     case GroupKind::kAdc: {
       TTudaEvent::AdcItem adc;
@@ -157,12 +168,13 @@ unsigned AppendSimpleItem(const TTudaData& reader, const TSimpleItem& item)
       AppendWideItem(reader, kind, group, channel, item.data);
       break;
     case GroupKind::kBeyondSets:
+      Drop(reader, TTudaCause::kBeyondSets, CursorWord(reader), words, static_cast<uint16_t>(group));
       break;
     case GroupKind::kUnknown:
-      ReportUnknownGroup(reader, group);
+      Drop(reader, TTudaCause::kUnknownGroup, CursorWord(reader), words, static_cast<uint16_t>(group));
       break;
   }
-  return SimpleItemWords(kind);
+  return words;
 }
 
 // Decodes the token at the cursor and moves past it. Every token is checked once against the
@@ -189,7 +201,7 @@ Token DecodeToken(TTudaData& reader)
       return Token::kItem;
     }
     case kExtendedGroupItemKind:
-      std::cout << "DecodeEvents: EGI data is currently unsupported" << std::endl;
+      Drop(reader, TTudaCause::kExtendedGroupItem, CursorWord(reader), kExtendedGroupItemWords);
       reader.fCursor += kExtendedGroupItemWords;
       return Token::kItem;
     default:
@@ -197,19 +209,111 @@ Token DecodeToken(TTudaData& reader)
       reader.fCursor += kEventStartWords;
       return Token::kEventStart;
   }
-  WriteTokenPastEnd("DecodeEvents", WordOffset(reader, reader.fCursor), "skipping the rest of the block");
   return Token::kPastEnd;
 }
 
-// The data length, the end-of-block marker or the end of the buffer ends a block; only the last
-// is an error.
-bool BlockUsedUp(const TTudaData& reader)
+// Whether the data length, the end-of-block marker or the end of the buffer ends the block at
+// the cursor, and which.
+bool BlockUsedUp(const TTudaData& reader, TTudaBlockEnd& end)
 {
   const uint16_t* cursor = reader.fCursor;
-  if (WordOffset(reader, cursor) >= reader.fHeader.fDataLength / 2 || AtMarker(reader, cursor))
-    return true;
-  if (WordsLeft(reader, cursor) > 0) return false;
-  WriteNoEndMarker("DecodeEvents", WordOffset(reader, cursor), "going on with the next block");
+  if (AtMarker(reader, cursor)) {
+    end = TTudaBlockEnd::kMarker;
+  } else if (WordOffset(reader, cursor) >= reader.fHeader.fDataLength / 2) {
+    end = TTudaBlockEnd::kDataLength;
+  } else if (WordsLeft(reader, cursor) == 0) {
+    end = TTudaBlockEnd::kBlockEnd;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// ---- Block accounts ----------------------------------------------------------------------------
+
+// Drops the words from `stop`, where the data length ended the walk, to the marker, stepped over
+// by the decoder's rule; zero words only are padding. The marker's word, or the block's end.
+uint32_t DropAfterDataLength(const TTudaData& reader, uint32_t stop)
+{
+  const uint16_t* const end = reader.fBuffer + reader.fIntsInBlock;
+  const uint16_t* const from = reader.fBuffer + stop;
+  const uint16_t* word = from;
+  while (word < end && !AtEndOfBlockMarker(word, end)) {
+    word += std::min<size_t>(DecodedTokenWords(*word), end - word);
+  }
+  if (word > from) {
+    const bool padding = std::all_of(from, word, [](uint16_t w) { return w == 0; });
+    Drop(reader, padding ? TTudaCause::kPaddingAfterDataLength : TTudaCause::kAfterDataLength, stop,
+         static_cast<uint32_t>(word - from));
+  }
+  return WordOffset(reader, word);
+}
+
+// The tokens from the first data word up to `stop`, stepped over as the walk did.
+void CountTokens(const uint16_t* word, const uint16_t* stop, TTudaBlockAccount& account)
+{
+  for (; word < stop; word += DecodedTokenWords(*word)) {
+    switch (*word >> kTokenKindShift) {
+      case kSimpleItemKind:
+        ++account.simpleItemsPerGroup[*word & kGroupMask];
+        break;
+      case kGroupItemKind:
+        ++account.groupItems;
+        break;
+      case kExtendedGroupItemKind:
+        ++account.extendedGroupItems;
+        break;
+      default:
+        ++account.events;
+    }
+  }
+}
+
+// Completes the account of the block the walk left at word `stop` and hands it to the reporter.
+void ReportBlock(const TTudaData& reader, TTudaBlockEnd end, uint32_t stop)
+{
+  TTudaBlockAccount& account = reader.fBlockAccount;
+  uint32_t marker = end == TTudaBlockEnd::kMarker ? stop : reader.fIntsInBlock;
+  if (end == TTudaBlockEnd::kDataLength) marker = DropAfterDataLength(reader, stop);
+  account.block = reader.fBlocksRead;
+  account.swapped = reader.fBuffer[kDataOrderWord] == kSwappedDataOrder;
+  account.end = end;
+  account.markerFound = marker < reader.fIntsInBlock;
+  account.headerWords = kHeaderWords;
+  account.markerWords = account.markerFound ? kEndOfBlockWords : 0;
+  account.fillWords = account.markerFound ? reader.fIntsInBlock - marker - kEndOfBlockWords : 0;
+  uint32_t dropped = 0;
+  for (uint32_t words : account.droppedWords) dropped += words;
+  account.decodedWords =
+      reader.fIntsInBlock - account.headerWords - dropped - account.markerWords - account.fillWords;
+  if (reader.fReporter->CountsTokens()) {
+    CountTokens(reader.fBuffer + kHeaderWords, reader.fBuffer + stop, account);
+  }
+  reader.fReporter->BlockEnded(account);
+}
+
+// The walk has used up the block at the cursor: drops what ended it badly, and, for a reporter,
+// accounts for the block.
+void EndBlock(const TTudaData& reader, TTudaBlockEnd end)
+{
+  const uint32_t stop = WordOffset(reader, reader.fCursor);
+  if (end == TTudaBlockEnd::kTokenPastBlockEnd) {
+    Drop(reader, TTudaCause::kTokenPastBlockEnd, stop, reader.fIntsInBlock - stop);
+  } else if (end == TTudaBlockEnd::kBlockEnd) {
+    Drop(reader, TTudaCause::kNoEndOfBlockMarker, stop, 0);
+  }
+  if (reader.fReporter) ReportBlock(reader, end, stop);
+}
+
+// Reads and decodes the header of the next block; at the end of the data, tells the reporter.
+bool LoadBlock(TTudaData& reader)
+{
+  if (!reader.GetDataBlock()) {
+    if (reader.fReporter) reader.fReporter->EndOfData(*reader.fEvent);
+    return false;
+  }
+  reader.DecodeHeader();
+  reader.fBlockAccount = TTudaBlockAccount();
   return true;
 }
 
@@ -283,6 +387,11 @@ void TTudaData::SetDebug(int level)
   fDebug = level != 0;
 }
 
+void TTudaData::SetReporter(TTudaReporter* reporter)
+{
+  fReporter = reporter;
+}
+
 void TTudaData::SetGroups()
 {
   SetFirstGroup(adcGroups, fAdcFirstGroup);
@@ -313,7 +422,11 @@ void TTudaData::CloseDataFile()
 bool TTudaData::GetDataBlock()
 {
   fFile.read(reinterpret_cast<char*>(fBuffer), fCharsInBlock);
-  if (!fFile.good()) return false;
+  if (!fFile.good()) {
+    // A short last read is the file's trailing piece; once it has failed, a read gets nothing.
+    if (fReporter && fFile.gcount() > 0) fReporter->TrailingPiece(static_cast<uint64_t>(fFile.gcount()));
+    return false;
+  }
   ++fBlocksRead;
   return true;
 }
@@ -347,12 +460,11 @@ void TTudaData::DecodeHeader()
 TTudaEvent* TTudaData::GetNextEvent()
 {
   for (;;) {
-    if (fNeedBlock) {
-      if (!GetDataBlock()) return nullptr;
-      DecodeHeader();
-    }
+    if (fNeedBlock && !LoadBlock(*this)) return nullptr;
     const Token token = DecodeToken(*this);
-    fNeedBlock = token == Token::kPastEnd || BlockUsedUp(*this);
+    TTudaBlockEnd end = TTudaBlockEnd::kTokenPastBlockEnd;
+    fNeedBlock = token == Token::kPastEnd || BlockUsedUp(*this, end);
+    if (fNeedBlock) EndBlock(*this, end);
     if (token == Token::kEventStart) return fEvent;
   }
 }
@@ -364,6 +476,6 @@ unsigned int TTudaData::FormatData(TSimpleItem* item) const
 
 unsigned int TTudaData::FormatData(TGroupItem*) const
 {
-  std::cerr << "FormatData: ERROR - group data is unused at TUDA" << std::endl;
+  Drop(*this, TTudaCause::kGroupItem, CursorWord(*this), kGroupItemWords);
   return kGroupItemWords;
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "reader/TTudaEvent.h"
+#include "reader/TTudaReporter.h"
 #include "reader/TudaFormat.h"
 
 // Data volumes are told in megabytes of 2 to the power 20 bytes.
@@ -82,6 +83,9 @@ class TTudaData {
 
   void SetDebug(int level);
   void SetGroups();
+  // Tells `reporter` from now on what the reader drops; null: the reader writes its own lines.
+  // The reporter must outlive its use; copies of the reader start without one.
+  void SetReporter(TTudaReporter* reporter);
 
   void OpenDataFile(const char* name);
   void CloseDataFile();
@@ -112,4 +116,8 @@ class TTudaData {
   TTudaEvent* fEvent;
   THeader fHeader;
   std::ifstream fFile;
+  TTudaReporter* fReporter = nullptr;
+  // Where the loaded block's words went so far. Mutable because FormatData, const, counts what
+  // it drops.
+  mutable TTudaBlockAccount fBlockAccount;
 };
