@@ -305,6 +305,84 @@ void EndBlock(const TTudaData& reader, TTudaBlockEnd end)
   if (reader.fReporter) ReportBlock(reader, end, stop);
 }
 
+// ---- The walk over a block ----------------------------------------------------------------
+
+// After the token that left the cursor where it is: whether the data length, the marker or the
+// end of the buffer ends the block, and if so, ends it.
+Token FinishToken(TTudaData& reader, Token token)
+{
+  TTudaBlockEnd end = TTudaBlockEnd::kTokenPastBlockEnd;
+  reader.fNeedBlock = token == Token::kPastEnd || BlockUsedUp(reader, end);
+  if (reader.fNeedBlock) EndBlock(reader, end);
+  return token;
+}
+
+// Where the walk needs no bounds check: every token starting before it lies wholly in the
+// block, the word after it too, and the data length does not end the block before it.
+const uint16_t* FastWalkEnd(const TTudaData& reader)
+{
+  const uint64_t lengthEnd = reader.fHeader.fDataLength / 2;
+  const uint32_t fitEnd = reader.fIntsInBlock - (kLongestTokenWords - 1);
+  return reader.fBuffer + (lengthEnd < fitEnd ? static_cast<uint32_t>(lengthEnd) : fitEnd);
+}
+
+// Tokens other than ADC and TDC items and event starts, all out of line.
+[[gnu::noinline]] uint16_t* DecodeRareToken(TTudaData& reader, uint16_t* cursor)
+{
+  reader.fCursor = cursor;
+  DecodeToken(reader);
+  return reader.fCursor;
+}
+
+// Decodes tokens from the cursor up to and including the next event-start token, or until the
+// block is used up or comes near its end; then what the last token was. The common tokens are
+// decoded here with the cursor in a register, and after each only the marker is tested: until
+// FastWalkEnd, neither the data length nor the buffer's end can end the block. Tokens near the
+// end take the checked path of DecodeToken, one at a time.
+Token WalkBlock(TTudaData& reader)
+{
+  const uint16_t* const fastEnd = FastWalkEnd(reader);
+  uint16_t* cursor = reader.fCursor;
+  if (cursor >= fastEnd) return FinishToken(reader, DecodeToken(reader));
+  TTudaEvent& event = *reader.fEvent;
+  const unsigned adcFirst = reader.fAdcFirstGroup;
+  const unsigned tdcFirst = reader.fTdcFirstGroup;
+  for (;;) {
+    const uint16_t word = *cursor;
+    const unsigned kind = word >> kTokenKindShift;
+    const unsigned group = word & kGroupMask;
+    const unsigned channel = (word >> kChannelShift) & kChannelMask;
+    if (kind == kEventStartKind) {
+      cursor += kEventStartWords;
+    } else if (kind != kSimpleItemKind) {
+      cursor = DecodeRareToken(reader, cursor);
+    } else if (kGroupKinds.kinds[group] == GroupKind::kAdc) {
+      TTudaEvent::AdcItem adc;
+      adc.SetChannel(ChannelNumber(group, adcFirst, adcChannels, channel));
+      adc.SetValue(cursor[1] & kAdcValueMask);
+      event.AddAdcItem(adc);
+      cursor += SimpleItemWords(GroupKind::kAdc);
+    } else if (kGroupKinds.kinds[group] == GroupKind::kTdc) {
+      TTudaEvent::TdcItem tdc;
+      tdc.SetChannel(ChannelNumber(group, tdcFirst, tdcChannels, channel));
+      tdc.SetValue(cursor[1]);
+      event.AddTdcItem(tdc);
+      cursor += SimpleItemWords(GroupKind::kTdc);
+    } else {
+      cursor = DecodeRareToken(reader, cursor);
+    }
+    const Token token = kind == kEventStartKind ? Token::kEventStart : Token::kItem;
+    if (cursor >= fastEnd || AtEndOfBlockMarker(cursor, cursor + kEndOfBlockWords)) {
+      reader.fCursor = cursor;
+      return FinishToken(reader, token);
+    }
+    if (token == Token::kEventStart) {
+      reader.fCursor = cursor;
+      return token;
+    }
+  }
+}
+
 // Reads and decodes the header of the next block; at the end of the data, tells the reporter.
 bool LoadBlock(TTudaData& reader)
 {
@@ -314,6 +392,7 @@ bool LoadBlock(TTudaData& reader)
   }
   reader.DecodeHeader();
   reader.fBlockAccount = TTudaBlockAccount();
+  reader.fNeedBlock = false;
   return true;
 }
 
@@ -461,11 +540,7 @@ TTudaEvent* TTudaData::GetNextEvent()
 {
   for (;;) {
     if (fNeedBlock && !LoadBlock(*this)) return nullptr;
-    const Token token = DecodeToken(*this);
-    TTudaBlockEnd end = TTudaBlockEnd::kTokenPastBlockEnd;
-    fNeedBlock = token == Token::kPastEnd || BlockUsedUp(*this, end);
-    if (fNeedBlock) EndBlock(*this, end);
-    if (token == Token::kEventStart) return fEvent;
+    if (WalkBlock(*this) == Token::kEventStart) return fEvent;
   }
 }
 
