@@ -349,29 +349,39 @@ Token WalkBlock(TTudaData& reader)
   const unsigned tdcFirst = reader.fTdcFirstGroup;
   for (;;) {
     const uint16_t word = *cursor;
-    const unsigned kind = word >> kTokenKindShift;
     const unsigned group = word & kGroupMask;
     const unsigned channel = (word >> kChannelShift) & kChannelMask;
-    if (kind == kEventStartKind) {
-      cursor += kEventStartWords;
-    } else if (kind != kSimpleItemKind) {
-      cursor = DecodeRareToken(reader, cursor);
-    } else if (kGroupKinds.kinds[group] == GroupKind::kAdc) {
-      TTudaEvent::AdcItem adc;
-      adc.SetChannel(ChannelNumber(group, adcFirst, adcChannels, channel));
-      adc.SetValue(cursor[1] & kAdcValueMask);
-      event.AddAdcItem(adc);
-      cursor += SimpleItemWords(GroupKind::kAdc);
-    } else if (kGroupKinds.kinds[group] == GroupKind::kTdc) {
-      TTudaEvent::TdcItem tdc;
-      tdc.SetChannel(ChannelNumber(group, tdcFirst, tdcChannels, channel));
-      tdc.SetValue(cursor[1]);
-      event.AddTdcItem(tdc);
-      cursor += SimpleItemWords(GroupKind::kTdc);
-    } else {
-      cursor = DecodeRareToken(reader, cursor);
+    Token token = Token::kItem;
+    switch (word >> kTokenKindShift) {
+      case kEventStartKind:
+        cursor += kEventStartWords;
+        token = Token::kEventStart;
+        break;
+      case kSimpleItemKind:
+        switch (kGroupKinds.kinds[group]) {
+          case GroupKind::kAdc: {
+            TTudaEvent::AdcItem adc;
+            adc.SetChannel(ChannelNumber(group, adcFirst, adcChannels, channel));
+            adc.SetValue(cursor[1] & kAdcValueMask);
+            event.AddAdcItem(adc);
+            cursor += SimpleItemWords(GroupKind::kAdc);
+            break;
+          }
+          case GroupKind::kTdc: {
+            TTudaEvent::TdcItem tdc;
+            tdc.SetChannel(ChannelNumber(group, tdcFirst, tdcChannels, channel));
+            tdc.SetValue(cursor[1]);
+            event.AddTdcItem(tdc);
+            cursor += SimpleItemWords(GroupKind::kTdc);
+            break;
+          }
+          default:
+            cursor = DecodeRareToken(reader, cursor);
+        }
+        break;
+      default:
+        cursor = DecodeRareToken(reader, cursor);
     }
-    const Token token = kind == kEventStartKind ? Token::kEventStart : Token::kItem;
     if (cursor >= fastEnd || AtEndOfBlockMarker(cursor, cursor + kEndOfBlockWords)) {
       reader.fCursor = cursor;
       return FinishToken(reader, token);

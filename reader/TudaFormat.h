@@ -89,7 +89,7 @@ static constexpr size_t kGroupNumbers = kGroupMask + 1;       // groups 0-255
 
 // Which list a simple item's group sends it to. Groups above the sets are stepped over silently;
 // the rest of the groups outside the sets are reported as unknown.
-enum class GroupKind { kAdc, kTdc, kEpics, kScaler, kBeyondSets, kUnknown };
+enum class GroupKind : uint8_t { kAdc, kTdc, kEpics, kScaler, kBeyondSets, kUnknown };
 static constexpr size_t kGroupKinds = static_cast<size_t>(GroupKind::kUnknown) + 1;
 
 constexpr GroupKind KindOfGroup(unsigned group)
