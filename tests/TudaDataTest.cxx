@@ -721,6 +721,70 @@ TEST_F(TudaDataTest, WithoutAFileNoBlockIsRead)
 
 // ---- Error paths: tokens at the end of the buffer ------------------------------------------
 
+// A token whose last word is `lastWord` of a block without a marker: first an event-start
+// token, then, for an odd start, an extended group item, then ADC items with values 0 to 4095.
+Words DataWithTokenEndingAt(const Words& token, unsigned lastWord)
+{
+  const unsigned before = lastWord + 1 - static_cast<unsigned>(token.size()) - kHeaderWords - kEventStartWords;
+  const Words shift = before % 2 ? tokens::ExtendedGroup(0) : Words();
+  return Join({kEventStart, shift, AdcItems(before / 2), token});
+}
+
+struct BlockEndCase {
+  const char* name;
+  Words token;
+  unsigned lastWord;
+  bool decoded;
+  std::string err;
+};
+
+const std::string kNoMarkerAtTheEnd =
+    "DecodeEvents: ERROR - no end-of-block marker before the end of the block at word 16384, going on with "
+    "the next block\n";
+
+std::string TokenPastEnd(unsigned word)
+{
+  return "DecodeEvents: ERROR - token at word " + std::to_string(word) +
+         " runs past the end of the block, skipping the rest of the block\n";
+}
+
+// After a token one word short of the end, the fill word 0 is an item of group 0 that does not fit.
+const std::vector<BlockEndCase> kBlockEndCases{
+    {"ADC item ending at the last word", kAdcExample, 16383, true, kNoMarkerAtTheEnd},
+    {"ADC item ending one word before", kAdcExample, 16382, true, TokenPastEnd(16383)},
+    {"ADC item across the end", kAdcExample, 16384, false, TokenPastEnd(16383)},
+    {"scaler item ending at the last word", kScalerExample, 16383, true, kNoMarkerAtTheEnd},
+    {"scaler item ending one word before", kScalerExample, 16382, true, TokenPastEnd(16383)},
+    {"scaler item across the end by one word", kScalerExample, 16384, false, TokenPastEnd(16381)},
+    {"scaler item across the end by two words", kScalerExample, 16385, false, TokenPastEnd(16382)},
+};
+
+TEST_F(TudaDataTest, TokensAtTheLastWordsOfABlockInBothByteOrders)
+{
+  for (bool swapped : {false, true}) {
+    for (const BlockEndCase& test : kBlockEndCases) {
+      SCOPED_TRACE(std::string(test.name) + (swapped ? ", swapped" : ""));
+      BlockLayout layout = LengthLayout(kBeyondTheBlock);
+      layout.endMarker = false;
+      layout.swapped = swapped;
+      const Words data = DataWithTokenEndingAt(test.token, test.lastWord);
+      reader = TTudaData();
+      OpenBlocks({BuildBlock(data, layout), BuildBlock(kEventStart, layout)});
+      Next();
+      Console console;
+      TTudaEvent& event = NextEvent(&console);
+      const bool shifted = data[kEventStartWords] == tokens::ExtendedGroup(0)[0];
+      EXPECT_EQ(console.out, shifted ? "DecodeEvents: EGI data is currently unsupported\n" : "");
+      EXPECT_EQ(console.err, test.err);
+      const size_t fillerItems = (data.size() - test.token.size() - kEventStartWords) / kSimpleItemWords;
+      const bool adc = test.token == kAdcExample;
+      EXPECT_EQ(event.GetAdcItems().size(), fillerItems + (adc && test.decoded ? 1 : 0));
+      EXPECT_EQ(event.GetScalerItems().size(), !adc && test.decoded ? 1u : 0u);
+      EXPECT_EQ(reader.fBlocksRead, 2u);
+    }
+  }
+}
+
 TEST_F(TudaDataTest, ATokenRunningPastTheBlockEndsTheBlock)
 {
   // The extended group item shifts the items to odd words, so the last one starts at 16383.
