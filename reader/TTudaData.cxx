@@ -35,6 +35,24 @@ unsigned short ChannelNumber(unsigned group, uint16_t firstGroup, uint32_t chann
   return static_cast<unsigned short>((group - firstGroup) * channelsPerGroup + channelInGroup);
 }
 
+// The two common items, appended by the fast walk and the checked one alike. `groupInKind` counts
+// the group from the first of its kind.
+void AppendAdcItem(TTudaEvent& event, unsigned groupInKind, unsigned channelInGroup, uint16_t data)
+{
+  TTudaEvent::AdcItem adc;
+  adc.SetChannel(static_cast<unsigned short>(groupInKind * adcChannels + channelInGroup));
+  adc.SetValue(data & kAdcValueMask);
+  event.AddAdcItem(adc);
+}
+
+void AppendTdcItem(TTudaEvent& event, unsigned groupInKind, unsigned channelInGroup, uint16_t data)
+{
+  TTudaEvent::TdcItem tdc;
+  tdc.SetChannel(static_cast<unsigned short>(groupInKind * tdcChannels + channelInGroup));
+  tdc.SetValue(data);
+  event.AddTdcItem(tdc);
+}
+
 uint32_t WideValue(const uint16_t* data)
 {
   return (uint32_t(data[kWideHighHalf]) << 16) | data[0];
@@ -149,20 +167,12 @@ unsigned AppendSimpleItem(const TTudaData& reader, const TSimpleItem& item)
   const GroupKind kind = kGroupKinds.kinds[group];
   const unsigned words = SimpleItemWords(kind);
   switch (kind) {
-    case GroupKind::kAdc: {
-      TTudaEvent::AdcItem adc;
-      adc.SetChannel(ChannelNumber(group, reader.fAdcFirstGroup, adcChannels, channel));
-      adc.SetValue(item.data[0] & kAdcValueMask);
-      reader.fEvent->AddAdcItem(adc);
+    case GroupKind::kAdc:
+      AppendAdcItem(*reader.fEvent, group - reader.fAdcFirstGroup, channel, item.data[0]);
       break;
-    }
-    case GroupKind::kTdc: {
-      TTudaEvent::TdcItem tdc;
-      tdc.SetChannel(ChannelNumber(group, reader.fTdcFirstGroup, tdcChannels, channel));
-      tdc.SetValue(item.data[0]);
-      reader.fEvent->AddTdcItem(tdc);
+    case GroupKind::kTdc:
+      AppendTdcItem(*reader.fEvent, group - reader.fTdcFirstGroup, channel, item.data[0]);
       break;
-    }
     case GroupKind::kEpics:
     case GroupKind::kScaler:
       AppendWideItem(reader, kind, group, channel, item.data);
@@ -359,22 +369,14 @@ Token WalkBlock(TTudaData& reader)
         break;
       case kSimpleItemKind:
         switch (kGroupKinds.kinds[group]) {
-          case GroupKind::kAdc: {
-            TTudaEvent::AdcItem adc;
-            adc.SetChannel(ChannelNumber(group, adcFirst, adcChannels, channel));
-            adc.SetValue(cursor[1] & kAdcValueMask);
-            event.AddAdcItem(adc);
+          case GroupKind::kAdc:
+            AppendAdcItem(event, group - adcFirst, channel, cursor[1]);
             cursor += SimpleItemWords(GroupKind::kAdc);
             break;
-          }
-          case GroupKind::kTdc: {
-            TTudaEvent::TdcItem tdc;
-            tdc.SetChannel(ChannelNumber(group, tdcFirst, tdcChannels, channel));
-            tdc.SetValue(cursor[1]);
-            event.AddTdcItem(tdc);
+          case GroupKind::kTdc:
+            AppendTdcItem(event, group - tdcFirst, channel, cursor[1]);
             cursor += SimpleItemWords(GroupKind::kTdc);
             break;
-          }
           default:
             cursor = DecodeRareToken(reader, cursor);
         }
