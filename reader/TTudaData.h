@@ -84,7 +84,7 @@ class TTudaData {
   void SetDebug(int level);
   void SetGroups();
   // Tells `reporter` from now on what the reader drops; null: the reader writes its own lines.
-  // The reporter must outlive its use; copies of the reader start without one.
+  // The reporter must outlive its use. A copy starts without one; assignment keeps its own.
   void SetReporter(TTudaReporter* reporter);
 
   void OpenDataFile(const char* name);
