@@ -1,7 +1,5 @@
 #include "reader/TTudaData.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 #include <iostream>
@@ -99,13 +97,6 @@ void TakeCopies(TTudaData& reader, const uint16_t* block, const TTudaEvent& even
   std::unique_ptr<uint16_t[]> newBlock = CopyOfBlock(block, reader.fIntsInBlock);
   delete std::exchange(reader.fEvent, newEvent.release());
   delete[] std::exchange(reader.fBuffer, newBlock.release());
-}
-
-// A directory opens as a stream on Linux and then fails every read: it is no data file.
-bool IsDirectory(const char* name)
-{
-  struct stat status;
-  return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 void SetFirstGroup(uint64_t groups, uint16_t& firstGroup)
@@ -403,10 +394,9 @@ void TTudaData::SetGroups()
 // devices, which stay readable.
 void TTudaData::OpenDataFile(const char* name)
 {
-  if (fFile.is_open()) fFile.close();
-  if (name && !IsDirectory(name)) fFile.open(name, std::ios::in | std::ios::binary);
-  if (!fFile.is_open()) {
-    std::cerr << "OpenDataFile: ERROR - Could not find file " << (name ? name : "") << std::endl;
+  CloseDataFile();
+  if (!fSource.Open(fFile, name)) {
+    std::cerr << "OpenDataFile: ERROR - " << fSource.OpenError() << std::endl;
     return;
   }
   std::cout << "OpenDataFile: Opened data file " << name << std::endl;
@@ -414,13 +404,13 @@ void TTudaData::OpenDataFile(const char* name)
 
 void TTudaData::CloseDataFile()
 {
+  fSource.Close();
   fFile.close();
 }
 
 bool TTudaData::GetDataBlock()
 {
-  fFile.read(reinterpret_cast<char*>(fBuffer), fCharsInBlock);
-  if (!fFile.good()) return false;
+  if (!fSource.Read(reinterpret_cast<char*>(fBuffer), fCharsInBlock)) return false;
   ++fBlocksRead;
   return true;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <fstream>
 
+#include "reader/TByteSource.h"
 #include "reader/TTudaEvent.h"
 
 // ---- Block format --------------------------------------------------------------------------
@@ -211,4 +212,7 @@ class TTudaData {
   TTudaEvent* fEvent;
   THeader fHeader;
   std::ifstream fFile;
+  // Where fFile's blocks come from, decompressed when they are compressed; not copied. Declared
+  // after fFile, so that a helper thread reading the file ends before the file closes.
+  TByteSource fSource;
 };

@@ -149,7 +149,7 @@ bool CountFile(TTudaData& reader, const std::string& file, Tally& tally, const P
   }
   progress.Clear();
   // The failed read of the short trailing piece leaves its size in the stream's count.
-  tally.trailingBytes.emplace_back(file, static_cast<uint64_t>(reader.fFile.gcount()));
+  tally.trailingBytes.emplace_back(file, static_cast<uint64_t>(reader.fSource.LastCount()));
   return true;
 }
 
