@@ -33,7 +33,10 @@ void TArchiveDecoder::Begin()
   if (archive_read_support_format_raw(fArchive) != ARCHIVE_OK ||
       archive_read_support_format_empty(fArchive) != ARCHIVE_OK ||
       archive_read_append_filter(fArchive, fFilter) != ARCHIVE_OK ||
-      archive_read_open(fArchive, this, nullptr, ReadInput, nullptr) != ARCHIVE_OK) {
+      archive_read_open(fArchive, this, nullptr, ReadInput, nullptr) != ARCHIVE_OK ||
+      // Damage found while the formats look ahead leaves nothing for the raw format to claim, so
+      // the empty one does, and only the error left behind tells.
+      archive_error_string(fArchive)) {
     FailWithLibraryError();
     return;
   }
