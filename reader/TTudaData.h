@@ -34,6 +34,8 @@ static constexpr uint32_t kLastGroupInSets = 64;
 
 // Header words and bytes.
 static constexpr uint32_t kIdBytes = 8;
+// The identifier data blocks carry; the reader does not compare it, the file check does.
+static constexpr char kDataBlockId[kIdBytes + 1] = "EBYEDATA";
 static constexpr uint32_t kSerialHighWord = 4;
 static constexpr uint32_t kSerialLowWord = 5;
 static constexpr uint32_t kAux1Word = 6;
