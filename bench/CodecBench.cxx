@@ -2,22 +2,22 @@
 // node's own on the plain file, and the system decompressor's alone (to /dev/null). All three
 // are timed interleaved, codec by codec, round by round, in one run; the median of the rounds
 // is reported as MB/s of uncompressed data, and the ratio of the compressed run to the slower
-// of the other two.
+// of the other two. On a loaded machine the helper thread cannot run beside the decoder, so the
+// CPU seconds are shown as well: the compressed run's against the plain run's plus the tool's.
 // Usage: tuda_codec_bench [ROUNDS]   (default 3)
-#include <unistd.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "bench/BenchFile.h"
 #include "reader/TTudaData.h"
-#include "tools/SyntheticRun.h"
 
 namespace {
 
@@ -38,8 +38,14 @@ const Codec kCodecs[] = {{"gzip", "gzip -c", "gzip -dc"},
                          {"zstd", "zstd -q -c", "zstd -q -dc"},
                          {"lz4", "lz4 -q -c", "lz4 -q -dc"}};
 
+// One command's runs: MB/s of uncompressed data, and CPU seconds.
+struct Runs {
+  std::vector<double> rates;
+  std::vector<double> cpu;
+};
+
 struct Rates {
-  std::vector<double> plainNode, compressedNode, tool;
+  Runs plainNode, compressedNode, tool;
 };
 
 bool Shell(const std::string& command)
@@ -47,23 +53,7 @@ bool Shell(const std::string& command)
   return std::system(command.c_str()) == 0;
 }
 
-// The plain run and each codec's file, made once into the temporary folder and reused.
-std::string PlainFile()
-{
-  const fs::path path = fs::temp_directory_path() / ("tuda-codec-bench-" + std::to_string(kRunBlocks) + ".dat");
-  std::error_code error;
-  if (fs::file_size(path, error) == kRunBlocks * TEGBlockSize) return path.string();
-  const fs::path part = path.string() + ".part";
-  {
-    std::ofstream out(part, std::ios::binary);
-    SyntheticRunOptions options;
-    options.blocks = kRunBlocks;
-    WriteSyntheticRun(out, options);
-  }
-  fs::rename(part, path);
-  return path.string();
-}
-
+// Each codec's file, made once beside the plain run and reused while it is newer.
 std::string CompressedFile(const std::string& plain, const Codec& codec)
 {
   const std::string path = plain + "." + codec.name;
@@ -76,16 +66,26 @@ std::string CompressedFile(const std::string& plain, const Codec& codec)
   return path;
 }
 
-// Megabytes of uncompressed data a second that `command` took.
-double Rate(const std::string& command)
+double ChildrenCpuSeconds()
 {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  const auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Runs `command` once, noting its rate and CPU seconds.
+void Time(const std::string& command, Runs& runs)
+{
+  const double cpuBefore = ChildrenCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
   if (!Shell(command + " > /dev/null 2>&1")) {
     std::cerr << "tuda_codec_bench: failed: " << command << std::endl;
     std::exit(1);
   }
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-  return static_cast<double>(kRunBlocks * TEGBlockSize) / kBytesPerMegabyte / seconds.count();
+  runs.rates.push_back(static_cast<double>(kRunBlocks * TEGBlockSize) / kBytesPerMegabyte / seconds.count());
+  runs.cpu.push_back(ChildrenCpuSeconds() - cpuBefore);
 }
 
 double Median(std::vector<double> values)
@@ -105,27 +105,33 @@ int main(int argc, char** argv)
 {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRounds;
   const std::string run = TudaProgram() + " run --print none --file ";
-  const std::string plain = PlainFile();
+  const std::string plain = BenchRunFile(kRunBlocks);
   std::vector<std::string> files;
   for (const Codec& codec : kCodecs) files.push_back(CompressedFile(plain, codec));
 
   std::vector<Rates> rates(std::size(kCodecs));
   for (int round = 0; round < rounds; ++round) {
     for (size_t i = 0; i < std::size(kCodecs); ++i) {
-      rates[i].plainNode.push_back(Rate(run + plain));
-      rates[i].compressedNode.push_back(Rate(run + files[i]));
-      rates[i].tool.push_back(Rate(std::string(kCodecs[i].decompress) + " < " + files[i]));
+      Time(run + plain, rates[i].plainNode);
+      Time(run + files[i], rates[i].compressedNode);
+      Time(std::string(kCodecs[i].decompress) + " < " + files[i], rates[i].tool);
     }
   }
 
-  std::printf("%-6s %12s %12s %12s %8s   (MB/s of uncompressed data, median of %d rounds)\n", "codec",
-              "node plain", "node codec", "tool alone", "ratio", rounds);
+  std::printf("%-6s %11s %11s %11s %6s   %9s %9s %9s %6s\n", "codec", "node plain", "node codec", "tool alone",
+              "ratio", "cpu plain", "cpu codec", "cpu tool", "ratio");
   for (size_t i = 0; i < std::size(kCodecs); ++i) {
-    const double plainNode = Median(rates[i].plainNode);
-    const double compressedNode = Median(rates[i].compressedNode);
-    const double tool = Median(rates[i].tool);
-    std::printf("%-6s %12.1f %12.1f %12.1f %8.2f\n", kCodecs[i].name, plainNode, compressedNode, tool,
-                compressedNode / std::min(plainNode, tool));
+    const Rates& r = rates[i];
+    const double plainNode = Median(r.plainNode.rates);
+    const double compressedNode = Median(r.compressedNode.rates);
+    const double tool = Median(r.tool.rates);
+    const double plainCpu = Median(r.plainNode.cpu);
+    const double compressedCpu = Median(r.compressedNode.cpu);
+    const double toolCpu = Median(r.tool.cpu);
+    std::printf("%-6s %11.1f %11.1f %11.1f %6.2f   %9.3f %9.3f %9.3f %6.2f\n", kCodecs[i].name, plainNode,
+                compressedNode, tool, compressedNode / std::min(plainNode, tool), plainCpu, compressedCpu, toolCpu,
+                (plainCpu + toolCpu) / compressedCpu);
   }
+  std::printf("MB/s of uncompressed data and CPU seconds, medians of %d rounds; ratios of 1 or more are best\n", rounds);
   return 0;
 }

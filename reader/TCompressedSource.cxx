@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "reader/TArchiveDecoder.h"
+#include "reader/TArchiveFilter.h"
 #include "reader/TGzipDecoder.h"
 #include "reader/TTudaData.h"
 
@@ -13,24 +14,10 @@ namespace {
 constexpr size_t kRingSlots = 16;
 constexpr size_t kSlotBytes = TEGBlockSize;
 
-int ArchiveFilter(TCodec codec)
-{
-  switch (codec) {
-    case TCodec::kBzip2:
-      return ARCHIVE_FILTER_BZIP2;
-    case TCodec::kXz:
-      return ARCHIVE_FILTER_XZ;
-    case TCodec::kZstd:
-      return ARCHIVE_FILTER_ZSTD;
-    default:
-      return ARCHIVE_FILTER_LZ4;
-  }
-}
-
 std::unique_ptr<TDecoder> MakeDecoder(TRawInput& input, TCodec codec)
 {
   if (codec == TCodec::kGzip) return std::make_unique<TGzipDecoder>(input);
-  return std::make_unique<TArchiveDecoder>(input, ArchiveFilter(codec));
+  return std::make_unique<TArchiveDecoder>(input, ArchiveFilterOf(codec));
 }
 
 }  // namespace

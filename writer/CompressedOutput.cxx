@@ -7,6 +7,8 @@
 #ifdef TUDA_COMPRESSION
 #include <archive.h>
 #include <archive_entry.h>
+
+#include "reader/TArchiveFilter.h"
 #endif
 
 namespace {
@@ -97,22 +99,6 @@ int CompressedOutput::Filter::sync()
 #ifdef TUDA_COMPRESSION
 namespace {
 
-int WriteFilter(TCodec codec)
-{
-  switch (codec) {
-    case TCodec::kGzip:
-      return ARCHIVE_FILTER_GZIP;
-    case TCodec::kBzip2:
-      return ARCHIVE_FILTER_BZIP2;
-    case TCodec::kXz:
-      return ARCHIVE_FILTER_XZ;
-    case TCodec::kZstd:
-      return ARCHIVE_FILTER_ZSTD;
-    default:
-      return ARCHIVE_FILTER_LZ4;
-  }
-}
-
 constexpr int kStandardOutput = 1;
 
 }  // namespace
@@ -128,7 +114,7 @@ bool CompressedOutput::Filter::Begin(TCodec codec)
   archive_entry_set_pathname(entry, "data");
   archive_entry_set_filetype(entry, AE_IFREG);
   const bool begun =
-      archive_write_add_filter(writer, WriteFilter(codec)) == ARCHIVE_OK &&
+      archive_write_add_filter(writer, ArchiveFilterOf(codec)) == ARCHIVE_OK &&
       (codec != TCodec::kGzip || archive_write_set_filter_option(writer, "gzip", "timestamp", nullptr) == ARCHIVE_OK) &&
       archive_write_set_format_raw(writer) == ARCHIVE_OK &&
       archive_write_set_bytes_in_last_block(writer, 1) == ARCHIVE_OK &&
