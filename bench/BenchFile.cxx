@@ -9,25 +9,24 @@
 
 namespace {
 
-constexpr uint64_t kRunBlocks = 8192;  // 256 MiB
 constexpr uint64_t kRunSeed = 1;
 
 }  // namespace
 
-std::string BenchRunFile() {
+std::string BenchRunFile(uint64_t blocks) {
   namespace fs = std::filesystem;
   const fs::path path = fs::temp_directory_path() /
-                        ("tuda-bench-" + std::to_string(kRunBlocks) + "-blocks-seed-" +
+                        ("tuda-bench-" + std::to_string(blocks) + "-blocks-seed-" +
                          std::to_string(kRunSeed) + ".dat");
   std::error_code error;
-  if (fs::file_size(path, error) == kRunBlocks * TEGBlockSize) return path.string();
+  if (fs::file_size(path, error) == blocks * TEGBlockSize) return path.string();
 
   // Written aside and renamed, so that an interrupted run leaves no short file behind.
   const fs::path part = path.string() + ".part";
   {
     std::ofstream out(part, std::ios::binary);
     SyntheticRunOptions options;
-    options.blocks = kRunBlocks;
+    options.blocks = blocks;
     options.seed = kRunSeed;
     WriteSyntheticRun(out, options);
   }

@@ -1,9 +1,10 @@
 // Writes the fuzzers' seed corpus: small data files made by the writer, one for each block
-// layout and token kind the reader must cope with.
+// layout and token kind the reader must cope with, each also compressed in every codec.
 // Usage: fuzz_seeds DIR
 #include <iostream>
 #include <sstream>
 
+#include "writer/CompressedOutput.h"
 #include "writer/SyntheticRun.h"
 #include "writer/MidasFileWriter.h"
 
@@ -52,6 +53,19 @@ Bytes Synthetic()
   return BytesOf(out);
 }
 
+// The seed, and, in a build with compressed files, the seed in every codec it writes.
+bool WriteSeed(const std::string& path, const Bytes& bytes)
+{
+  if (!WriteFileBytes(path, bytes)) return false;
+  if (*CompiledCodecs() == '\0') return true;
+  for (const char* ending : {".gz", ".bz2", ".xz", ".zst", ".lz4"}) {
+    CompressedOutput out(path + ending, CodecOfOutputName(path + ending));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out.Close()) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -79,7 +93,7 @@ int main(int argc, char** argv)
       {"synthetic-run", Synthetic()},
   };
   for (const auto& [name, bytes] : seeds) {
-    if (!WriteFileBytes(std::string(argv[1]) + "/" + name, bytes)) {
+    if (!WriteSeed(std::string(argv[1]) + "/" + name, bytes)) {
       std::cerr << "fuzz_seeds: cannot write " << argv[1] << "/" << name << std::endl;
       return 1;
     }

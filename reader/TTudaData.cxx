@@ -1,8 +1,6 @@
 // The reader's blocks, block headers and token walk.
 #include "reader/TTudaData.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 #include <iostream>
@@ -85,13 +83,6 @@ void TakeCopies(TTudaData& reader, const uint16_t* block, const TTudaEvent& even
   std::unique_ptr<uint16_t[]> newBlock = CopyOfBlock(block, reader.fIntsInBlock);
   delete std::exchange(reader.fEvent, newEvent.release());
   delete[] std::exchange(reader.fBuffer, newBlock.release());
-}
-
-// A directory opens as a stream on Linux and then fails every read: it is no data file.
-bool IsDirectory(const char* name)
-{
-  struct stat status;
-  return stat(name, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 void SetFirstGroup(uint64_t groups, uint16_t& firstGroup)
@@ -496,10 +487,9 @@ void TTudaData::SetGroups()
 // devices, which stay readable.
 void TTudaData::OpenDataFile(const char* name)
 {
-  if (fFile.is_open()) fFile.close();
-  if (name && !IsDirectory(name)) fFile.open(name, std::ios::in | std::ios::binary);
-  if (!fFile.is_open()) {
-    std::cerr << "OpenDataFile: ERROR - Could not find file " << (name ? name : "") << std::endl;
+  CloseDataFile();
+  if (!fSource.Open(fFile, name)) {
+    std::cerr << "OpenDataFile: ERROR - " << fSource.OpenError() << std::endl;
     return;
   }
   std::cout << "OpenDataFile: Opened data file " << name << std::endl;
@@ -507,15 +497,15 @@ void TTudaData::OpenDataFile(const char* name)
 
 void TTudaData::CloseDataFile()
 {
+  fSource.Close();
   fFile.close();
 }
 
 bool TTudaData::GetDataBlock()
 {
-  fFile.read(reinterpret_cast<char*>(fBuffer), fCharsInBlock);
-  if (!fFile.good()) {
+  if (!fSource.Read(reinterpret_cast<char*>(fBuffer), fCharsInBlock)) {
     // A short last read is the file's trailing piece; once it has failed, a read gets nothing.
-    if (fReporter && fFile.gcount() > 0) fReporter->TrailingPiece(static_cast<uint64_t>(fFile.gcount()));
+    if (fReporter && fSource.LastCount() > 0) fReporter->TrailingPiece(fSource.LastCount());
     return false;
   }
   ++fBlocksRead;

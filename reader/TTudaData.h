@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <fstream>
 
+#include "reader/TByteSource.h"
 #include "reader/TTudaEvent.h"
 #include "reader/TTudaReporter.h"
 #include "reader/TudaFormat.h"
@@ -120,4 +121,7 @@ class TTudaData {
   // Where the loaded block's words went so far. Mutable because FormatData, const, counts what
   // it drops.
   mutable TTudaBlockAccount fBlockAccount;
+  // Where fFile's blocks come from, decompressed when they are compressed; not copied. Declared
+  // after fFile, so that a helper thread reading the file ends before the file closes.
+  TByteSource fSource;
 };

@@ -19,6 +19,8 @@ static constexpr uint32_t kHeaderWords = 16;                  // words 0-15; dat
 
 // Header words and bytes.
 static constexpr uint32_t kIdBytes = 8;                       // bytes 0-7: identifier
+// The identifier data blocks carry; the reader does not compare it, the file check does.
+static constexpr char kDataBlockId[kIdBytes + 1] = "EBYEDATA";
 static constexpr uint32_t kSerialHighWord = 4;                // words 4-5: 32-bit serial
 static constexpr uint32_t kSerialLowWord = 5;
 static constexpr uint32_t kAux1Word = 6;                      // words 6-8: not interpreted

@@ -22,6 +22,7 @@ int RunEvents(const std::vector<std::string>& args)
       event->Print(nullptr);
       event->Clear(nullptr);
     }
+    allOpened = allOpened && !reader.fSource.Damaged();
   }
   return allOpened ? kExitOk : kExitDataError;
 }
@@ -36,6 +37,7 @@ The reader keeps its state from one file to the next: the items after a file's
 last event-start token come out with the first event of the next file.
 Only the reader's own lines are written.
 
-Exit status: 0 when every file opened, 1 otherwise, 2 on a usage error.
+Exit status: 0 when every file opened and no compressed data were damaged,
+1 otherwise, 2 on a usage error.
 )",
                              RunEvents};

@@ -29,7 +29,7 @@ int RunInfo(const std::vector<std::string>& args)
   const auto elapsed = std::chrono::steady_clock::now() - start;
   reader.Print(nullptr);
   reader.PrintStatus(static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
-  return kExitOk;
+  return reader.fSource.Damaged() ? kExitDataError : kExitOk;
 }
 
 }  // namespace

@@ -132,6 +132,7 @@ class Progress {
   const bool shown;
 };
 
+// True when the file opened and its compressed data, if any, were sound.
 bool CountFile(TTudaData& reader, const std::string& file, Tally& tally, const Progress& progress)
 {
   reader.OpenDataFile(file.c_str());
@@ -146,8 +147,8 @@ bool CountFile(TTudaData& reader, const std::string& file, Tally& tally, const P
   }
   progress.Clear();
   // The failed read of the short trailing piece leaves its size in the stream's count.
-  tally.trailingBytes.emplace_back(file, static_cast<uint64_t>(reader.fFile.gcount()));
-  return true;
+  tally.trailingBytes.emplace_back(file, static_cast<uint64_t>(reader.fSource.LastCount()));
+  return !reader.fSource.Damaged();
 }
 
 constexpr size_t kLabelColumn = 22;
@@ -244,6 +245,7 @@ piece of each file; the words of a block between the point where its data
 length ended decoding and its end-of-block marker), and the read rate.
 On a terminal a progress line is shown on standard error while it reads.
 
-Exit status: 0 when every file opened, 1 otherwise, 2 on a usage error.
+Exit status: 0 when every file opened and no compressed data were damaged,
+1 otherwise, 2 on a usage error.
 )",
                            RunStat};

@@ -44,7 +44,7 @@ enum class DataLength {
 
 // Everything about a block other than its tokens.
 struct BlockLayout {
-  std::string id = "EBYEDATA";
+  std::string id = kDataBlockId;
   uint32_t serial = 0;
   uint16_t aux1 = 0;
   uint16_t aux2 = 0;

@@ -1,0 +1,137 @@
+// `tuda run --print none` on compressed files against the two rates it must keep up with: the
+// node's own on the plain file, and the system decompressor's alone (to /dev/null). All three
+// are timed interleaved, codec by codec, round by round, in one run; the median of the rounds
+// is reported as MB/s of uncompressed data, and the ratio of the compressed run to the slower
+// of the other two. On a loaded machine the helper thread cannot run beside the decoder, so the
+// CPU seconds are shown as well: the compressed run's against the plain run's plus the tool's.
+// Usage: tuda_codec_bench [ROUNDS]   (default 3)
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "bench/BenchFile.h"
+#include "reader/TTudaData.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint64_t kRunBlocks = 1024;  // 32 MiB: xz and bzip2 take seconds per pass
+constexpr int kDefaultRounds = 3;
+
+struct Codec {
+  const char* name;
+  const char* compress;    // standard input to standard output
+  const char* decompress;  // the same way back
+};
+
+const Codec kCodecs[] = {{"gzip", "gzip -c", "gzip -dc"},
+                         {"bzip2", "bzip2 -c", "bzip2 -dc"},
+                         {"xz", "xz -c", "xz -dc"},
+                         {"zstd", "zstd -q -c", "zstd -q -dc"},
+                         {"lz4", "lz4 -q -c", "lz4 -q -dc"}};
+
+// One command's runs: MB/s of uncompressed data, and CPU seconds.
+struct Runs {
+  std::vector<double> rates;
+  std::vector<double> cpu;
+};
+
+struct Rates {
+  Runs plainNode, compressedNode, tool;
+};
+
+bool Shell(const std::string& command)
+{
+  return std::system(command.c_str()) == 0;
+}
+
+// Each codec's file, made once beside the plain run and reused while it is newer.
+std::string CompressedFile(const std::string& plain, const Codec& codec)
+{
+  const std::string path = plain + "." + codec.name;
+  if (fs::exists(path) && fs::last_write_time(path) >= fs::last_write_time(plain)) return path;
+  if (!Shell(std::string(codec.compress) + " < " + plain + " > " + path + ".part") ||
+      !Shell("mv " + path + ".part " + path)) {
+    std::cerr << "tuda_codec_bench: cannot compress with " << codec.compress << std::endl;
+    std::exit(1);
+  }
+  return path;
+}
+
+double ChildrenCpuSeconds()
+{
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  const auto seconds = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Runs `command` once, noting its rate and CPU seconds.
+void Time(const std::string& command, Runs& runs)
+{
+  const double cpuBefore = ChildrenCpuSeconds();
+  const auto start = std::chrono::steady_clock::now();
+  if (!Shell(command + " > /dev/null 2>&1")) {
+    std::cerr << "tuda_codec_bench: failed: " << command << std::endl;
+    std::exit(1);
+  }
+  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+  runs.rates.push_back(static_cast<double>(kRunBlocks * TEGBlockSize) / kBytesPerMegabyte / seconds.count());
+  runs.cpu.push_back(ChildrenCpuSeconds() - cpuBefore);
+}
+
+double Median(std::vector<double> values)
+{
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+std::string TudaProgram()
+{
+  return (fs::read_symlink("/proc/self/exe").parent_path() / "tuda").string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRounds;
+  const std::string run = TudaProgram() + " run --print none --file ";
+  const std::string plain = BenchRunFile(kRunBlocks);
+  std::vector<std::string> files;
+  for (const Codec& codec : kCodecs) files.push_back(CompressedFile(plain, codec));
+
+  std::vector<Rates> rates(std::size(kCodecs));
+  for (int round = 0; round < rounds; ++round) {
+    for (size_t i = 0; i < std::size(kCodecs); ++i) {
+      Time(run + plain, rates[i].plainNode);
+      Time(run + files[i], rates[i].compressedNode);
+      Time(std::string(kCodecs[i].decompress) + " < " + files[i], rates[i].tool);
+    }
+  }
+
+  std::printf("%-6s %11s %11s %11s %6s   %9s %9s %9s %6s\n", "codec", "node plain", "node codec", "tool alone",
+              "ratio", "cpu plain", "cpu codec", "cpu tool", "ratio");
+  for (size_t i = 0; i < std::size(kCodecs); ++i) {
+    const Rates& r = rates[i];
+    const double plainNode = Median(r.plainNode.rates);
+    const double compressedNode = Median(r.compressedNode.rates);
+    const double tool = Median(r.tool.rates);
+    const double plainCpu = Median(r.plainNode.cpu);
+    const double compressedCpu = Median(r.compressedNode.cpu);
+    const double toolCpu = Median(r.tool.cpu);
+    std::printf("%-6s %11.1f %11.1f %11.1f %6.2f   %9.3f %9.3f %9.3f %6.2f\n", kCodecs[i].name, plainNode,
+                compressedNode, tool, compressedNode / std::min(plainNode, tool), plainCpu, compressedCpu, toolCpu,
+                (plainCpu + toolCpu) / compressedCpu);
+  }
+  std::printf("MB/s of uncompressed data and CPU seconds, medians of %d rounds; ratios of 1 or more are best\n", rounds);
+  return 0;
+}

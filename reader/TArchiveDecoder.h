@@ -1,0 +1,34 @@
+#pragma once
+
+#include <archive.h>
+
+#include <memory>
+
+#include "reader/TDecoder.h"
+#include "reader/TRawInput.h"
+
+// Decodes bzip2, xz, zstd and lz4 data through the archive library's raw-format reading, with
+// exactly the one filter the file's first bytes named: decoded data that happen to look
+// compressed are not decoded again. The library checks bzip2's block CRCs and the checksums of
+// xz, zstd and lz4 frames where the frames carry them.
+class TArchiveDecoder : public TDecoder {
+ public:
+  TArchiveDecoder(TRawInput& input, int filter);
+  ~TArchiveDecoder() override;
+  TArchiveDecoder(const TArchiveDecoder&) = delete;
+  TArchiveDecoder& operator=(const TArchiveDecoder&) = delete;
+
+  size_t Decode(char* out, size_t size) override;
+
+ private:
+  static la_ssize_t ReadInput(archive* reader, void* self, const void** buffer);
+  void Begin();
+  void FailWithLibraryError();
+
+  TRawInput& fInput;
+  std::unique_ptr<char[]> fIn;
+  archive* fArchive;
+  const int fFilter;
+  bool fBegun = false;
+  bool fEnded = false;
+};

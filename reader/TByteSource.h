@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "reader/TCodec.h"
+#include "reader/TRawInput.h"
+
+class TCompressedSource;
+
+// Where a reader's blocks come from. A plain data file is read straight from its stream; a file
+// compressed in a codec this build reads is decoded ahead, on one helper thread that lives only
+// while that file is open. The codec is told from the file's first bytes; the name "-" stands
+// for standard input. One thread, the reader's, calls every operation; the helper thread never
+// calls out of the decoding libraries.
+class TByteSource {
+ public:
+  TByteSource();
+  ~TByteSource();
+  TByteSource(const TByteSource&) = delete;
+  TByteSource& operator=(const TByteSource&) = delete;
+
+  // Opens `name` on `file`, which must be closed and outlive the source's use of it, and looks
+  // at its first bytes. False, with OpenError() and `file` closed, when the file cannot be
+  // opened or is compressed in a way this build does not read.
+  bool Open(std::ifstream& file, const char* name);
+  // Ends the helper thread, if any; the caller closes the file.
+  void Close();
+
+  // True when all `size` bytes arrived in `buffer`. A damaged compressed stream ends the data
+  // where the damage lies, with one error line.
+  bool Read(char* buffer, size_t size);
+  // The bytes the last Read put into the buffer: fewer than asked only at the end of the data.
+  size_t LastCount() const { return fLastCount; }
+
+  // Whether the data of the file opened last were found damaged.
+  bool Damaged() const { return fDamaged; }
+  TCodec Codec() const { return fCodec; }
+  // Why the last Open failed, in the reader's words after "ERROR - ".
+  const std::string& OpenError() const { return fOpenError; }
+
+ private:
+  // Deletes a compressed source where its class is known, so that this header needs no more.
+  struct TCompressedSourceDeleter {
+    void operator()(TCompressedSource* source) const;
+  };
+
+  bool StartDecoding();
+  size_t ReadDecoded(char* buffer, size_t size);
+  bool Refuse(std::ifstream& file, const std::string& error);
+  void ReportDamage(const std::string& reason, uint64_t offset);
+
+  std::string fName;
+  std::string fOpenError;
+  TRawInput fRaw;
+  TCodec fCodec = TCodec::kNone;
+  std::unique_ptr<TCompressedSource, TCompressedSourceDeleter> fCompressed;
+  size_t fLastCount = 0;
+  bool fDamaged = false;
+};

@@ -1,0 +1,58 @@
+#include "reader/TCodec.h"
+
+#include <cstring>
+
+namespace {
+
+struct Magic {
+  TCodec codec;
+  const char* bytes;
+  size_t count;
+};
+
+// lz4 has two: its frame format, and the legacy format of `lz4 -l`.
+const Magic kMagics[] = {
+    {TCodec::kGzip, "\x1f\x8b", 2},
+    {TCodec::kBzip2, "BZh", 3},
+    {TCodec::kXz, "\xfd" "7zXZ\0", 6},
+    {TCodec::kZstd, "\x28\xb5\x2f\xfd", 4},
+    {TCodec::kLz4, "\x04\x22\x4d\x18", 4},
+    {TCodec::kLz4, "\x02\x21\x4c\x18", 4},
+};
+
+}  // namespace
+
+TCodec CodecOfFirstBytes(const unsigned char* bytes, size_t count)
+{
+  for (const Magic& magic : kMagics) {
+    if (count >= magic.count && std::memcmp(bytes, magic.bytes, magic.count) == 0) return magic.codec;
+  }
+  return TCodec::kNone;
+}
+
+const char* CodecName(TCodec codec)
+{
+  switch (codec) {
+    case TCodec::kGzip:
+      return "gzip";
+    case TCodec::kBzip2:
+      return "bzip2";
+    case TCodec::kXz:
+      return "xz";
+    case TCodec::kZstd:
+      return "zstd";
+    case TCodec::kLz4:
+      return "lz4";
+    default:
+      return "none";
+  }
+}
+
+const char* CompiledCodecs()
+{
+#ifdef TUDA_COMPRESSION
+  return "gzip, bzip2, xz, zstd, lz4";
+#else
+  return "";
+#endif
+}

@@ -1,0 +1,109 @@
+#include "reader/TCompressedSource.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "reader/TArchiveDecoder.h"
+#include "reader/TArchiveFilter.h"
+#include "reader/TGzipDecoder.h"
+#include "reader/TTudaData.h"
+
+namespace {
+
+// Blocks decoded ahead of the reader: enough to ride out the two threads' uneven pace.
+constexpr size_t kRingSlots = 16;
+constexpr size_t kSlotBytes = TEGBlockSize;
+
+std::unique_ptr<TDecoder> MakeDecoder(TRawInput& input, TCodec codec)
+{
+  if (codec == TCodec::kGzip) return std::make_unique<TGzipDecoder>(input);
+  return std::make_unique<TArchiveDecoder>(input, ArchiveFilterOf(codec));
+}
+
+}  // namespace
+
+TCompressedSource::TCompressedSource(TRawInput& input, TCodec codec)
+    : fDecoder(MakeDecoder(input, codec)),
+      fSlots(new char[kRingSlots * kSlotBytes]),
+      fSlotCounts(new size_t[kRingSlots]()),
+      fHelper(&TCompressedSource::Produce, this)
+{
+}
+
+TCompressedSource::~TCompressedSource()
+{
+  {
+    const std::lock_guard<std::mutex> lock(fMutex);
+    fStop = true;
+  }
+  fSlotFreed.notify_one();
+  fHelper.join();
+}
+
+char* TCompressedSource::Slot(size_t index) const
+{
+  return fSlots.get() + index * kSlotBytes;
+}
+
+void TCompressedSource::Produce()
+{
+  uint64_t decoded = 0;
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(fMutex);
+      fSlotFreed.wait(lock, [this] { return fStop || fFilled < kRingSlots; });
+      if (fStop) return;
+    }
+    const size_t count = fDecoder->Decode(Slot(fNextToFill), kSlotBytes);
+    decoded += count;
+    const bool last = count < kSlotBytes;
+    {
+      const std::lock_guard<std::mutex> lock(fMutex);
+      fSlotCounts[fNextToFill] = count;
+      ++fFilled;
+      if (last) {
+        fFailure = fDecoder->Failure();
+        fFailureOffset = decoded;
+      }
+    }
+    fSlotFilled.notify_one();
+    if (last) return;
+    fNextToFill = (fNextToFill + 1) % kRingSlots;
+  }
+}
+
+void TCompressedSource::TakeFilledSlot()
+{
+  std::unique_lock<std::mutex> lock(fMutex);
+  fSlotFilled.wait(lock, [this] { return fFilled > 0; });
+  fHoldingSlot = true;
+  fTakenOffset = 0;
+}
+
+void TCompressedSource::FreeSlot()
+{
+  {
+    const std::lock_guard<std::mutex> lock(fMutex);
+    --fFilled;
+  }
+  fSlotFreed.notify_one();
+  fHoldingSlot = false;
+  fNextToTake = (fNextToTake + 1) % kRingSlots;
+}
+
+size_t TCompressedSource::Read(char* buffer, size_t size)
+{
+  size_t count = 0;
+  while (count < size) {
+    if (!fHoldingSlot) TakeFilledSlot();
+    const size_t filled = fSlotCounts[fNextToTake];
+    const size_t n = std::min(size - count, filled - fTakenOffset);
+    std::memcpy(buffer + count, Slot(fNextToTake) + fTakenOffset, n);
+    count += n;
+    fTakenOffset += n;
+    if (fTakenOffset < filled) continue;
+    if (filled < kSlotBytes) break;
+    FreeSlot();
+  }
+  return count;
+}
