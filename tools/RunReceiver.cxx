@@ -1,6 +1,12 @@
 #include "tools/RunReceiver.h"
 
-#include "plugin/UKMidasFile.h"
+namespace {
+
+// The documented names of the source node's channel properties.
+constexpr const char* kAdcChannelName = "ADCChannel";
+constexpr const char* kTdcChannelName = "TDCChannel";
+
+}  // namespace
 
 RunReceiver::RunReceiver(const std::string& instanceName, PrintMode mode, std::ostream& out)
     : KXBase(nullptr, instanceName), mode(mode), out(out) {
@@ -21,8 +27,8 @@ void RunReceiver::Receive(void* value) {
 // The set-up event has the properties' names and tags; their vectors stay where they are.
 void RunReceiver::Adopt(FlowEvent& event) {
   setupEvent = &event;
-  adcChannels = FindVector(event, UKMidasFile::kAdcChannelName);
-  tdcChannels = FindVector(event, UKMidasFile::kTdcChannelName);
+  adcChannels = FindVector(event, kAdcChannelName);
+  tdcChannels = FindVector(event, kTdcChannelName);
   if (mode != PrintMode::kNone) out << event;
 }
 

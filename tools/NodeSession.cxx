@@ -1,0 +1,163 @@
+#include "tools/NodeSession.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "tools/Interrupt.h"
+
+namespace {
+
+using NewObject = KXBase* (*)(std::string&);
+
+// The plug-in's file name and its entry points' symbols, as the framework resolves them.
+constexpr const char* kPluginFileName = "UKMidasFile.kxp";
+constexpr const char* kNewObjectSymbol =
+    "_Z9newObjectRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
+constexpr const char* kDelObjectSymbol = "_Z9delObjectPv";
+
+// The node's documented ports.
+constexpr const char* kEventOutput = "fevent";
+constexpr const char* kStepsInput = "steps";
+constexpr const char* kIntervalInput = "interval";
+constexpr const char* kFileInput = "file";
+constexpr const char* kListFileInput = "listfile";
+constexpr const char* kDataDirectoryVariable = "UKMIDASDATA";
+
+// Connected for a moment to learn the address of the node's FlowEvent from its set-up
+// hand-over.
+class SetupCatcher : public KXBase {
+ public:
+  SetupCatcher() : KXBase(nullptr, "setup") {
+    inputs.push_back(KXBase::Input(kEventOutput, static_cast<Callback>(&SetupCatcher::Receive),
+                                   kx_flowevent, "FlowEvent handed over at set-up"));
+  }
+
+  FlowEvent* caught = nullptr;
+
+ private:
+  void Receive(void* value) {
+    FlowEvent* event = static_cast<FlowEvent*>(value);
+    if (event != nullptr && event->setup) caught = event;
+  }
+};
+
+// As the reader opens a data file: a folder is not one.
+bool Opens(const std::string& path) {
+  std::error_code ignored;
+  return !std::filesystem::is_directory(path, ignored) && std::ifstream(path, std::ios::binary).is_open();
+}
+
+// Where the node finds a data file name: as given, else inside the data directory.
+std::string FindDataFile(const std::string& name) {
+  if (Opens(name)) return name;
+  const char* directory = std::getenv(kDataDirectoryVariable);
+  const std::string inDirectory = std::string(directory != nullptr ? directory : "") + "/" + name;
+  return Opens(inDirectory) ? inDirectory : std::string();
+}
+
+// The first line of a list file names the data file, taken as it stands.
+std::string FindListedFile(const std::string& listName) {
+  std::ifstream list(listName);
+  if (!list.is_open()) return std::string();
+  std::string firstLine;
+  std::getline(list, firstLine);
+  return FindDataFile(firstLine);
+}
+
+}  // namespace
+
+NodeSession::NodeSession() = default;
+
+NodeSession::~NodeSession() {
+  if (node != nullptr) deleteObject(node);
+  // With the node gone, nothing points at its FlowEvent any more.
+  flowEvent.reset();
+  if (library != nullptr) dlclose(library);
+}
+
+bool NodeSession::Open(const std::string& pluginPath, const std::string& nodeName,
+                       std::string& error) {
+  library = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    error = "cannot load plug-in: " + std::string(dlerror());
+    return false;
+  }
+  const auto newObject = reinterpret_cast<NewObject>(dlsym(library, kNewObjectSymbol));
+  deleteObject = reinterpret_cast<DeleteObject>(dlsym(library, kDelObjectSymbol));
+  if (newObject == nullptr || deleteObject == nullptr) {
+    error = "plug-in " + pluginPath + " lacks newObject or delObject";
+    return false;
+  }
+  std::string instanceName = nodeName;
+  node = newObject(instanceName);
+  if (node == nullptr) {
+    error = "the plug-in made no node";
+    return false;
+  }
+  if (node->GetNumberForOutput(kEventOutput) < 0) {
+    error = "the node has no output " + std::string(kEventOutput);
+    return false;
+  }
+  return true;
+}
+
+KXBase& NodeSession::Node() { return *node; }
+
+void NodeSession::SetSteps(uint32_t steps) {
+  int value = static_cast<int>(steps);
+  node->SetInput(kStepsInput, &value);
+}
+
+void NodeSession::SetInterval(float seconds) { node->SetInput(kIntervalInput, &seconds); }
+
+void NodeSession::SetFile(const std::string& name) {
+  SetText(kFileInput, name);
+  dataFile = FindDataFile(name);
+}
+
+void NodeSession::SetListFile(const std::string& name) {
+  SetText(kListFileInput, name);
+  dataFile = FindListedFile(name);
+}
+
+// The input takes a NUL-terminated text that the node may keep pointing at only during the call.
+void NodeSession::SetText(const char* input, const std::string& text) {
+  std::vector<char> value(text.begin(), text.end());
+  value.push_back('\0');
+  node->SetInput(input, value.data());
+}
+
+void NodeSession::Connect(KXBase& receiver, int input) {
+  const int output = node->GetNumberForOutput(kEventOutput);
+  node->Init();
+  CatchFlowEvent(output);
+  node->AddReceiver(output, &receiver, input);
+}
+
+void NodeSession::CatchFlowEvent(int output) {
+  if (flowEvent != nullptr) return;
+  SetupCatcher catcher;
+  node->AddReceiver(output, &catcher, 0);
+  node->RemoveReceiver(output, &catcher, 0);
+  flowEvent.reset(catcher.caught);
+}
+
+bool NodeSession::Start() {
+  InterruptWatch watch;
+  watch.StopNode(node);
+  node->Start();
+  return watch.Interrupted();
+}
+
+std::string DefaultPluginPath() {
+  std::vector<char> path(4096);
+  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
+  if (length <= 0) return kPluginFileName;
+  const std::string program(path.data(), static_cast<size_t>(length));
+  return program.substr(0, program.rfind('/') + 1) + kPluginFileName;
+}
