@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr uint64_t kRunBlocks = 8192;  // 256 MiB
+constexpr uint64_t kRunBlocks = 16384;  // 512 MiB
 constexpr uint64_t kRunSeed = 1;
 
 }  // namespace
