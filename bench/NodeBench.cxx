@@ -84,6 +84,7 @@ class NodeModule {
 uint64_t RunNode(const NodeModule& module, const std::string& path) {
   std::string nodeName = "bench";
   KXBase* node = module.newObject(nodeName);
+  if (node == nullptr) return 0;
   std::string file = path;
   node->SetInput(UKMidasFile::kFileInput, file.data());
   node->Init();

@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstddef>
+#include <cstdlib>
 #include <exception>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <limits>
 #include <sstream>
 
