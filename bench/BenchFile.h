@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-static constexpr uint64_t kBenchRunBlocks = 8192;  // 256 MiB
+static constexpr uint64_t kBenchRunBlocks = 16384;  // 512 MiB
 
 // The benchmarks' data: a realistic synthetic run of `blocks` blocks (tens of ADC and TDC items
 // per event), made once into the temporary folder and reused while its size is right, so that

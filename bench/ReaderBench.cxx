@@ -55,5 +55,3 @@ void GetNextEvent(benchmark::State& state)
 
 BENCHMARK(PlainRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(GetNextEvent)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-BENCHMARK_MAIN();

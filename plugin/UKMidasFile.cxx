@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <iterator>
 #include <limits>
 #include <sstream>
 
@@ -45,20 +47,50 @@ class OnScopeExit {
 
 void SleepMicroseconds(uint32_t microseconds) { usleep(microseconds); }
 
-// Appends the channels and values of one item list, in list order. Sized once and filled by
-// index: cheaper per item than growing element by element.
+// Walks one 16-bit field of the items of a list, in list order. Appending a list through it
+// checks the vector's capacity once and writes each element once: no zero-filling first, as a
+// resize would do.
+template <typename Item, unsigned short Item::*kField>
+class FieldReader {
+ public:
+  using iterator_category = std::forward_iterator_tag;
+  using value_type = uint16_t;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const uint16_t*;
+  using reference = uint16_t;
+
+  FieldReader() = default;
+  explicit FieldReader(const Item* item) : item(item) {}
+
+  uint16_t operator*() const { return item->*kField; }
+  FieldReader& operator++() {
+    ++item;
+    return *this;
+  }
+  FieldReader operator++(int) {
+    const FieldReader before = *this;
+    ++item;
+    return before;
+  }
+  bool operator==(const FieldReader& other) const { return item == other.item; }
+  bool operator!=(const FieldReader& other) const { return item != other.item; }
+
+ private:
+  const Item* item = nullptr;
+};
+
+template <typename Item, unsigned short Item::*kField>
+void AppendField(const std::vector<Item>& items, std::vector<uint16_t>& to) {
+  using Reader = FieldReader<Item, kField>;
+  to.insert(to.end(), Reader(items.data()), Reader(items.data() + items.size()));
+}
+
+// Appends the channels and values of one item list, in list order.
 template <typename Item>
 void CopyItems(const std::vector<Item>& items, std::vector<uint16_t>& channels,
                std::vector<uint16_t>& values) {
-  const size_t first = channels.size();
-  channels.resize(first + items.size());
-  values.resize(first + items.size());
-  uint16_t* channel = channels.data() + first;
-  uint16_t* value = values.data() + first;
-  for (const Item& item : items) {
-    *channel++ = item.GetChannel();
-    *value++ = item.GetValue();
-  }
+  AppendField<Item, &Item::channel>(items, channels);
+  AppendField<Item, &Item::value>(items, values);
 }
 
 }  // namespace
