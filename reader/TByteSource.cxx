@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <iostream>
 
@@ -11,7 +13,6 @@
 
 namespace {
 
-const char* const kStandardInputName = "-";
 // Opened under this name, standard input reads through the same kind of stream as a file.
 const char* const kStandardInputPath = "/dev/stdin";
 
@@ -39,6 +40,8 @@ bool TByteSource::Open(std::ifstream& file, const char* name)
   fCodec = TCodec::kNone;
   fDamaged = false;
   fLastCount = 0;
+  fAhead.clear();
+  fAheadUsed = 0;
   if (name && !IsDirectory(PathOf(name))) file.open(PathOf(name), std::ios::in | std::ios::binary);
   if (!file.is_open()) return Refuse(file, "Could not find file " + fName);
   fRaw.Start(file);
@@ -103,10 +106,32 @@ void TByteSource::Close()
   fRaw.Stop();
 }
 
+size_t TByteSource::ReadData(char* buffer, size_t size)
+{
+  return fCompressed ? ReadDecoded(buffer, size) : fRaw.Read(buffer, size);
+}
+
 bool TByteSource::Read(char* buffer, size_t size)
 {
-  fLastCount = fCompressed ? ReadDecoded(buffer, size) : fRaw.Read(buffer, size);
+  const size_t ahead = fAheadUsed < fAhead.size() ? TakeAhead(buffer, size) : 0;
+  fLastCount = ahead == size ? size : ahead + ReadData(buffer + ahead, size - ahead);
   return fLastCount == size;
+}
+
+std::string_view TByteSource::Ahead(size_t size)
+{
+  fAhead.resize(size);
+  fAhead.resize(ReadData(fAhead.data(), size));
+  fAheadUsed = 0;
+  return fAhead;
+}
+
+size_t TByteSource::TakeAhead(char* buffer, size_t size)
+{
+  const size_t count = std::min(size, fAhead.size() - fAheadUsed);
+  std::memcpy(buffer, fAhead.data() + fAheadUsed, count);
+  fAheadUsed += count;
+  return count;
 }
 
 // The one place a damaged stream is told of.

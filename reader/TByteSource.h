@@ -5,11 +5,15 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "reader/TCodec.h"
 #include "reader/TRawInput.h"
 
 class TCompressedSource;
+
+// The data file name that stands for standard input; a file of that name is reached as "./-".
+static constexpr const char* kStandardInputName = "-";
 
 // Where a reader's blocks come from. A plain data file is read straight from its stream; a file
 // compressed in a codec this build reads is decoded ahead, on one helper thread that lives only
@@ -36,6 +40,14 @@ class TByteSource {
   // The bytes the last Read put into the buffer: fewer than asked only at the end of the data.
   size_t LastCount() const { return fLastCount; }
 
+  // The first `size` bytes of the data (fewer when they end first), read ahead and kept for the
+  // next Reads: a caller may look at the start of standard input or a pipe without taking it
+  // from the reader. Call after Open, before the first Read.
+  std::string_view Ahead(size_t size);
+  // The file bytes taken so far, over every file this source opened: compressed bytes for a
+  // compressed file. Cheap, and any thread may ask.
+  uint64_t BytesConsumed() const { return fRaw.Consumed(); }
+
   // Whether the data of the file opened last were found damaged.
   bool Damaged() const { return fDamaged; }
   TCodec Codec() const { return fCodec; }
@@ -50,6 +62,8 @@ class TByteSource {
 
   bool StartDecoding();
   size_t ReadDecoded(char* buffer, size_t size);
+  size_t ReadData(char* buffer, size_t size);
+  size_t TakeAhead(char* buffer, size_t size);
   bool Refuse(std::ifstream& file, const std::string& error);
   void ReportDamage(const std::string& reason, uint64_t offset);
 
@@ -59,5 +73,7 @@ class TByteSource {
   TCodec fCodec = TCodec::kNone;
   std::unique_ptr<TCompressedSource, TCompressedSourceDeleter> fCompressed;
   size_t fLastCount = 0;
+  std::string fAhead;
+  size_t fAheadUsed = 0;
   bool fDamaged = false;
 };

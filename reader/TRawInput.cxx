@@ -9,6 +9,7 @@ void TRawInput::Start(std::istream& file)
   file.read(fKept.data(), fKept.size());
   fKeptCount = static_cast<size_t>(file.gcount());
   fKeptUsed = 0;
+  Count(fKeptCount);
   // A file shorter than the bytes looked at is still open and readable from its start: its end
   // shows at the first read, as it would have without the look.
   file.clear();
@@ -24,5 +25,7 @@ size_t TRawInput::Read(char* buffer, size_t size)
     if (kept == size) return size;
   }
   fFile->read(buffer + kept, static_cast<std::streamsize>(size - kept));
-  return kept + static_cast<size_t>(fFile->gcount());
+  const size_t count = static_cast<size_t>(fFile->gcount());
+  Count(count);
+  return kept + count;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <istream>
 
 #include "reader/TCodec.h"
@@ -21,9 +23,16 @@ class TRawInput {
   // Bytes put into `buffer`, `size` unless the file ended or failed first.
   size_t Read(char* buffer, size_t size);
 
+  // The file bytes taken from every stream started so far. Any thread may ask; only the thread
+  // reading the stream adds to it, so a plain store serves.
+  uint64_t Consumed() const { return fConsumed.load(std::memory_order_relaxed); }
+
  private:
   std::istream* fFile = nullptr;
   std::array<char, kCodecMagicBytes> fKept{};
   size_t fKeptCount = 0;
   size_t fKeptUsed = 0;
+  std::atomic<uint64_t> fConsumed{0};
+
+  void Count(size_t bytes) { fConsumed.store(Consumed() + bytes, std::memory_order_relaxed); }
 };
