@@ -58,7 +58,8 @@ TEST_F(FileCheckTest, AGoodFileLooksRight)
   EXPECT_EQ(EvidenceLines(evidence),
             (std::vector<std::string>{
                 "identifier: \"EBYEDATA\" starts 6 of 6 blocks; it repeats every 32768 bytes, as this reader expects",
-                "byte-order words: 0x0001 (as read) in 3 blocks; 0x0100 (swapped) in 3 blocks",
+                "byte-order words: 0x0001 (this machine's order) in 3 blocks; 0x0100 (the other order, swapped as "
+                "read) in 3 blocks",
                 "data lengths: counting the 32-byte header in 6 blocks, not counting it in 0, neither in 0; "
                 "no end-of-block marker in 0; 0 blocks end before their last token",
                 "tokens: 4 events run across blocks, 0 group items, 0 extended group items, 0 items of unknown groups",
@@ -82,7 +83,9 @@ TEST_F(FileCheckTest, BlocksOf16384BytesLookWrong)
   const FileEvidence evidence = Check(Write("small.dat", bytes));
   EXPECT_FALSE(LooksRight(evidence));
   EXPECT_EQ(evidence.idSpacing, 16384u);
-  EXPECT_EQ(Verdict(evidence), "looks wrong: its blocks are 16384 bytes long, which this reader misframes");
+  EXPECT_EQ(Verdict(evidence),
+            "looks wrong: its blocks are 16384 bytes long, where this reader reads 32768-byte blocks, so it would "
+            "misframe them");
 }
 
 TEST_F(FileCheckTest, DataLengthsWithoutTheHeaderLookWrong)

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "reader/TCodec.h"
 #include "tests/TestSupport.h"
 #include "tools/ExitStatus.h"
 #include "writer/MidasFileWriter.h"
@@ -88,10 +89,15 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
             "  dump    List the words of blocks\n"
             "  info    Decode a file and print the reader's counters\n"
             "  stat    Summarise data files at a glance\n"
+            "  check   Tell whether files hold data this reader decodes as written\n"
             "  help    Show the help of tuda or of one subcommand\n\n"
             "Run 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
             "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
-            "2 on a usage error, 130 after Ctrl-C.\n");
+            "2 on a usage error, 130 after Ctrl-C.\n\n"
+            "Data files are read as they are or compressed (" +
+                std::string(*CompiledCodecs() ? CompiledCodecs() : "none in this build") +
+                "), told from\n"
+                "their first bytes; - names standard input, ./- a file named -.\n");
   EXPECT_EQ(err.str(), "");
 }
 

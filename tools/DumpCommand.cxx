@@ -3,6 +3,7 @@
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
+#include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderProgress.h"
@@ -20,7 +21,8 @@ class DumpCommand : public Command {
     app.description(
         "Lists the event words of blocks as the reader's DumpEvents writes them: one\n"
         "line per item, the event-start tokens, and the end of each block.");
-    app.add_option("FILE", file, "the data file")->required()->check(NotEmpty());
+    app.add_option("FILE", file, "the data file, - for standard input")->required()->check(NotEmpty());
+    firstBlock.Declare(app);
     AddCount(app, "--block", first, 1, kLargestBlockNumber, "the first block to list, counting from 1 (default 1)");
     AddCount(app, "--blocks", count, 1, kLargestBlockNumber, "how many blocks to list (default 1)");
     app.footer(
@@ -31,9 +33,10 @@ class DumpCommand : public Command {
 
   int Run() override
   {
+    if (!firstBlock.Passes({file})) return kExitDataError;
     TTudaData reader;
     reader.OpenDataFile(file.c_str());
-    if (!reader.fFile.is_open()) return kExitDataError;
+    if (!reader.fFile.is_open() || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
     const std::vector<std::string> files{file};
     const InterruptWatch watch;
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, 1);
@@ -50,13 +53,15 @@ class DumpCommand : public Command {
       reader.DumpEvents();
     }
     progress.Clear();
-    return watch.Interrupted() ? ReportInterrupted(kName) : kExitOk;
+    if (watch.Interrupted()) return ReportInterrupted(kName);
+    return reader.fSource.Damaged() ? kExitDataError : kExitOk;
   }
 
  private:
   std::string file;
   uint64_t first = 1;
   uint64_t count = 1;
+  FirstBlockCheck firstBlock{kName};
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
+#include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderProgress.h"
@@ -22,7 +23,8 @@ class EventsCommand : public Command {
         "The reader keeps its state from one file to the next: the items after a file's\n"
         "last event-start token come out with the first event of the next file.\n"
         "Only the reader's own lines are written.");
-    app.add_option("FILE", files, "data files")->required()->check(NotEmpty());
+    app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
+    firstBlock.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -31,6 +33,7 @@ class EventsCommand : public Command {
 
   int Run() override
   {
+    if (!firstBlock.Passes(files)) return kExitDataError;
     TTudaData reader;
     const InterruptWatch watch;
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, kEventsPerLook);
@@ -39,6 +42,7 @@ class EventsCommand : public Command {
       if (!KeepGoing(watch)) break;
       reader.OpenDataFile(file.c_str());
       allRead = allRead && reader.fFile.is_open();
+      if (!firstBlock.PassesOpened(reader, file)) return kExitDataError;
       TTudaEvent* event = nullptr;
       while (KeepGoing(watch) && (event = reader.GetNextEvent()) != nullptr) {
         event->Print(nullptr);
@@ -54,6 +58,7 @@ class EventsCommand : public Command {
 
  private:
   std::vector<std::string> files;
+  FirstBlockCheck firstBlock{kName};
 };
 
 }  // namespace

@@ -110,9 +110,9 @@ void WalkTokens(const TTudaData& reader, bool continuesEvent, FileEvidence& evid
 void LookAtBlock(TTudaData& reader, SpacingTracker& spacing, FileEvidence& evidence)
 {
   spacing.Look(reader, evidence.blocks);
-  ++evidence.blocksPerOrderWord[reader.fBuffer[kDataOrderWord]];
   if (!IdAt(reader, 0)) return;
   ++evidence.blocksWithId;
+  ++evidence.blocksPerOrderWord[reader.fBuffer[kDataOrderWord]];
   reader.DecodeHeader();
   WalkTokens(reader, evidence.blocks > 0, evidence);
 }
@@ -154,10 +154,15 @@ std::vector<std::string> Faults(const FileEvidence& evidence)
     faults.push_back("it does not start with the data block identifier " + std::string(kDataBlockId));
   }
   if (evidence.idSpacing != 0 && evidence.idSpacing != TEGBlockSize) {
-    faults.push_back("its blocks are " + std::to_string(evidence.idSpacing) + " bytes long, which this reader misframes");
+    faults.push_back("its blocks are " + std::to_string(evidence.idSpacing) + " bytes long, where this reader reads " +
+                     std::to_string(TEGBlockSize) + "-byte blocks, so it would misframe them");
   }
-  if (Reach(evidence, LengthReach::kExcludesHeader) > 0) {
-    faults.push_back("its data lengths leave out the 32-byte header, so this reader loses the last 16 words of every block");
+  const uint64_t excluding = Reach(evidence, LengthReach::kExcludesHeader);
+  if (excluding > 0) {
+    const std::string which = excluding == evidence.blocksWithId ? "every block" : "each of those blocks";
+    faults.push_back("its data lengths leave out the " + std::to_string(kHeaderBytes) + "-byte header" +
+                     (excluding == evidence.blocksWithId ? "" : " in " + std::to_string(excluding) + " blocks") +
+                     ", so this reader loses the last " + std::to_string(kHeaderWords) + " words of " + which);
   } else if (evidence.blocksCutByLength > 0) {
     faults.push_back("its data lengths end " + std::to_string(evidence.blocksCutByLength) +
                      " blocks before their last token");
@@ -184,7 +189,9 @@ std::string ByteOrderLine(const FileEvidence& evidence)
 {
   std::string line = "byte-order words:";
   for (const auto& [word, blocks] : evidence.blocksPerOrderWord) {
-    const char* meaning = word == kNativeDataOrder ? " (as read)" : word == kSwappedDataOrder ? " (swapped)" : "";
+    const char* meaning = word == kNativeDataOrder    ? " (this machine's order)"
+                          : word == kSwappedDataOrder ? " (the other order, swapped as read)"
+                                                      : " (neither order)";
     line += " 0x" + Hex(word, 4) + meaning + " in " + std::to_string(blocks) + " blocks;";
   }
   line.pop_back();
@@ -220,6 +227,12 @@ std::string ExtentLine(const FileEvidence& evidence)
 bool CheckFile(const std::string& name, uint64_t maxBlocks, FileEvidence& evidence, std::string& error)
 {
   TTudaData reader;
+  return CheckFile(reader, name, maxBlocks, evidence, error, [] { return true; });
+}
+
+bool CheckFile(TTudaData& reader, const std::string& name, uint64_t maxBlocks, FileEvidence& evidence,
+               std::string& error, const std::function<bool()>& afterBlock)
+{
   evidence = FileEvidence();
   if (!OpenSource(reader, name, error)) return false;
   evidence.codec = reader.fSource.Codec();
@@ -232,9 +245,11 @@ bool CheckFile(const std::string& name, uint64_t maxBlocks, FileEvidence& eviden
     }
     LookAtBlock(reader, spacing, evidence);
     ++evidence.blocks;
+    if (!afterBlock()) break;
   }
   evidence.idSpacing = spacing.Spacing();
   evidence.damaged = reader.fSource.Damaged();
+  reader.CloseDataFile();
   return true;
 }
 
@@ -257,8 +272,8 @@ std::vector<std::string> EvidenceLines(const FileEvidence& evidence)
   std::vector<std::string> lines;
   if (evidence.codec != TCodec::kNone) lines.push_back(std::string("codec: ") + CodecName(evidence.codec));
   lines.push_back(IdentifierLine(evidence));
-  if (evidence.blocks > 0) lines.push_back(ByteOrderLine(evidence));
   if (evidence.blocksWithId > 0) {
+    lines.push_back(ByteOrderLine(evidence));
     lines.push_back(LengthLine(evidence));
     lines.push_back(TokenLine(evidence));
   }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,7 +33,7 @@ struct FileEvidence {
   uint64_t idSpacing = 0;        // bytes between identifiers; 0 when fewer than two were seen
   std::array<unsigned char, kIdBytes> firstBytes{};  // how the file starts
   size_t firstCount = 0;
-  std::map<uint16_t, uint64_t> blocksPerOrderWord;  // byte-order word as read, low byte first
+  std::map<uint16_t, uint64_t> blocksPerOrderWord;  // of blocks with the identifier, by their byte-order word as read
   std::array<uint64_t, kLengthReaches> blocksPerReach{};
   uint64_t blocksCutByLength = 0;  // blocks whose data length ends before their last token
   uint64_t eventsAcrossBlocks = 0;  // blocks whose data begin inside an event of the block before
@@ -47,6 +48,10 @@ static constexpr uint64_t kCheckedBlocks = 1000;
 
 // Reads up to `maxBlocks` blocks of `name` (0: all). False, with `error`, when it cannot be opened.
 bool CheckFile(const std::string& name, uint64_t maxBlocks, FileEvidence& evidence, std::string& error);
+// The same through `reader`'s byte source, calling `afterBlock` after each block looked at; it
+// returns false to stop reading early.
+bool CheckFile(TTudaData& reader, const std::string& name, uint64_t maxBlocks, FileEvidence& evidence,
+               std::string& error, const std::function<bool()>& afterBlock);
 
 // Whether this reader would decode the file as written: no misframing, no cut data, no damage.
 // Mixed byte orders, group items, extended group items, unknown groups and a trailing piece are

@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <limits>
+#include <memory>
 
 #include "reader/TudaFormat.h"
 #include "tools/CommandLine.h"
@@ -11,6 +12,7 @@
 #include "tools/OutputFile.h"
 #include "tools/Progress.h"
 #include "tools/Text.h"
+#include "writer/CompressedOutput.h"
 #include "writer/SyntheticRun.h"
 
 namespace {
@@ -26,6 +28,7 @@ class GenCommand : public Command {
     app.description(
         "Writes a synthetic data file: events of tens of ADC and TDC items, now and then\n"
         "a few scaler and EPICS items. The same options give the same bytes everywhere.\n"
+        "A name ending in .gz, .bz2, .xz, .zst or .lz4 gives a file compressed in that codec.\n"
         "A regular file is written under a temporary name beside OUT and renamed when\n"
         "complete; a device, a pipe or - (standard output) is written directly.");
     app.add_option("OUT", path, "the file to write, or - for standard output")->required()->check(NotEmpty());
@@ -50,21 +53,27 @@ class GenCommand : public Command {
     if (!file.Open(path, overwrite, error)) return DataError(kName, error);
     InterruptWatch watch;
     watch.RemoveOnSecondInterrupt(file.TemporaryPath());
+    const TCodec codec = CodecOfOutputName(path);
+    std::unique_ptr<CompressedOutput> compressed;
+    if (codec != TCodec::kNone) compressed = std::make_unique<CompressedOutput>(file.Stream(), path, codec);
+    if (compressed && !compressed->Error().empty()) return DataError(kName, compressed->Error());
+    std::ostream& out = compressed ? *compressed : file.Stream();
     uint64_t eventsDone = 0;
     uint64_t blocksDone = 0;
     ProgressLine progress(kName, ProgressUnit::kBytes, [&] { return Amount(eventsDone, blocksDone); }, path == "-",
                           kEventsPerLook);
-    const uint64_t blocks = WriteSyntheticRun(file.Stream(), options, [&](uint64_t events, uint64_t written) {
+    const uint64_t blocks = WriteSyntheticRun(out, options, [&](uint64_t events, uint64_t written) {
       eventsDone = events;
       blocksDone = written;
       progress.Tick();
-      return !watch.Interrupted() && file.Good();
+      return !watch.Interrupted() && file.Good() && out.good();
     });
     progress.Clear();
     if (watch.Interrupted()) return ReportInterrupted(kName);
+    if (compressed && !compressed->Close() && file.Good()) return DataError(kName, compressed->Error());
     if (!file.Commit(error)) return DataError(kName, error);
     std::cerr << "tuda " << kName << ": " << path << ": " << Counted(blocks, "block") << " of " << TEGBlockSize
-              << " bytes" << std::endl;
+              << " bytes" << (compressed ? std::string(", ") + CodecName(codec) + "-compressed" : "") << std::endl;
     return kExitOk;
   }
 

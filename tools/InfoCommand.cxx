@@ -5,6 +5,7 @@
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
+#include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderProgress.h"
@@ -21,7 +22,8 @@ class InfoCommand : public Command {
     app.description(
         "Decodes the whole file, then prints the reader's settings and counters and the\n"
         "data volume it sifted in the elapsed whole seconds.");
-    app.add_option("FILE", file, "the data file")->required()->check(NotEmpty());
+    app.add_option("FILE", file, "the data file, - for standard input")->required()->check(NotEmpty());
+    firstBlock.Declare(app);
     app.add_flag("--debug", debug, "also list the four group sets")->disable_flag_override();
     app.footer(
         "Exit status: 0 when the file was read to its end and all output written, 1 when it\n"
@@ -31,10 +33,11 @@ class InfoCommand : public Command {
 
   int Run() override
   {
+    if (!firstBlock.Passes({file})) return kExitDataError;
     TTudaData reader;
     reader.SetDebug(debug);
     reader.OpenDataFile(file.c_str());
-    if (!reader.fFile.is_open()) return kExitDataError;
+    if (!reader.fFile.is_open() || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
 
     const InterruptWatch watch;
     const std::vector<std::string> files{file};
@@ -56,6 +59,7 @@ class InfoCommand : public Command {
  private:
   std::string file;
   bool debug = false;
+  FirstBlockCheck firstBlock{kName};
 };
 
 }  // namespace

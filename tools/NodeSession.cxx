@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "reader/TByteSource.h"
 #include "tools/Interrupt.h"
 
 namespace {
@@ -52,9 +53,10 @@ bool Opens(const std::string& path) {
   return !std::filesystem::is_directory(path, ignored) && std::ifstream(path, std::ios::binary).is_open();
 }
 
-// Where the node finds a data file name: as given, else inside the data directory.
+// Where the node finds a data file name: as given, else inside the data directory. Standard
+// input is opened by its name, never looked for.
 std::string FindDataFile(const std::string& name) {
-  if (Opens(name)) return name;
+  if (name == kStandardInputName || Opens(name)) return name;
   const char* directory = std::getenv(kDataDirectoryVariable);
   const std::string inDirectory = std::string(directory != nullptr ? directory : "") + "/" + name;
   return Opens(inDirectory) ? inDirectory : std::string();
@@ -70,6 +72,10 @@ std::string FindListedFile(const std::string& listName) {
 }
 
 }  // namespace
+
+std::string NodeDataFile(const std::string& file, const std::string& listFile) {
+  return file.empty() ? FindListedFile(listFile) : FindDataFile(file);
+}
 
 NodeSession::NodeSession() = default;
 
@@ -117,12 +123,12 @@ void NodeSession::SetInterval(float seconds) { node->SetInput(kIntervalInput, &s
 
 void NodeSession::SetFile(const std::string& name) {
   SetText(kFileInput, name);
-  dataFile = FindDataFile(name);
+  dataFile = NodeDataFile(name, "");
 }
 
 void NodeSession::SetListFile(const std::string& name) {
   SetText(kListFileInput, name);
-  dataFile = FindListedFile(name);
+  dataFile = NodeDataFile("", name);
 }
 
 // The input takes a NUL-terminated text that the node may keep pointing at only during the call.

@@ -57,5 +57,9 @@ class NodeSession {
   std::string dataFile;
 };
 
+// The data file the node opens for the input "file" set to `file`, or, when that is empty, for
+// the input "listfile" set to `listFile`; empty when none opens.
+std::string NodeDataFile(const std::string& file, const std::string& listFile);
+
 // The plug-in beside the running program.
 std::string DefaultPluginPath();

@@ -1,6 +1,6 @@
 #include "tools/ReaderProgress.h"
 
-#include <sys/stat.h>
+#include "tools/InputName.h"
 
 namespace {
 
@@ -8,9 +8,9 @@ uint64_t TotalSize(const std::vector<std::string>& files)
 {
   uint64_t total = 0;
   for (const std::string& file : files) {
-    struct stat status {};
-    if (stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return 0;
-    total += static_cast<uint64_t>(status.st_size);
+    uint64_t size = 0;
+    if (!IsRegularFile(file, size)) return 0;
+    total += size;
   }
   return total;
 }
@@ -19,7 +19,5 @@ uint64_t TotalSize(const std::vector<std::string>& files)
 
 ProgressSource ReaderProgress(const TTudaData& reader, const std::vector<std::string>& files)
 {
-  return [&reader, total = TotalSize(files)] {
-    return ProgressAmount{static_cast<uint64_t>(reader.fBlocksRead) * TEGBlockSize, total};
-  };
+  return [&reader, total = TotalSize(files)] { return ProgressAmount{reader.fSource.BytesConsumed(), total}; };
 }

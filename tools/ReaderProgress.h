@@ -6,7 +6,7 @@
 #include "reader/TTudaData.h"
 #include "tools/Progress.h"
 
-// The progress of a reader through `files`: the blocks it has read, times the block size,
-// against the files' sizes (unknown when one of them is not a regular file). The reader and the
-// list must outlive the source.
+// The progress of a reader through `files`: the file bytes it has taken (compressed bytes for a
+// compressed file), against the files' sizes; bytes alone when one of them is not a regular file,
+// standard input ("-") for one. The reader and the list must outlive the source.
 ProgressSource ReaderProgress(const TTudaData& reader, const std::vector<std::string>& files);

@@ -1,7 +1,5 @@
 #include "tools/RunCommand.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -10,6 +8,8 @@
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
+#include "tools/FirstBlockCheck.h"
+#include "tools/InputName.h"
 #include "tools/Interrupt.h"
 #include "tools/NodeSession.h"
 #include "tools/OptionChecks.h"
@@ -36,9 +36,8 @@ const std::map<std::string, PrintMode> kPrintModes{
 // The size of a regular data file in megabytes, or a negative number when it has none.
 double FileMegabytes(const std::string& path)
 {
-  struct stat status {};
-  if (path.empty() || stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return -1.0;
-  return static_cast<double>(status.st_size) / kBytesPerMegabyte;
+  uint64_t size = 0;
+  return IsRegularFile(path, size) ? static_cast<double>(size) / kBytesPerMegabyte : -1.0;
 }
 
 class RunCommand : public Command {
@@ -49,11 +48,13 @@ class RunCommand : public Command {
         "Loads the source node plug-in, sets its inputs, connects one receiver to its\n"
         "output \"fevent\" and runs it: the node's own lines, then what the receiver\n"
         "lists. Ctrl-C stops the run after the event in hand.");
-    CLI::Option* file = app.add_option("--file", fileName, "the data file (tried again in $UKMIDASDATA when absent)")
+    CLI::Option* file = app.add_option("--file", fileName,
+                                       "the data file (tried again in $UKMIDASDATA when absent), - for standard input")
                             ->check(NotEmpty());
     CLI::Option* list = app.add_option("--listfile", listName, "a text file whose first line names the data file")
                             ->check(NotEmpty());
     file->excludes(list);
+    firstBlock.Declare(app);
     AddCount(app, "--steps", steps, 0, kLargestSteps, "send at most N events (default 0: until the data end)");
     AddDecimal(app, "--interval", interval, kLongestInterval, "pause S seconds after each event (default 0)")
         ->type_name("S");
@@ -80,6 +81,7 @@ class RunCommand : public Command {
   int Run() override
   {
     if (fileName.empty() == listName.empty()) return UsageError(kName, "give --file or --listfile, one of them");
+    if (!firstBlock.Passes({NodeDataFile(fileName, listName)})) return kExitDataError;
     NodeSession session;
     std::string error;
     if (!session.Open(pluginPath.empty() ? DefaultPluginPath() : pluginPath, nodeName, error)) {
@@ -155,6 +157,7 @@ class RunCommand : public Command {
   std::string pluginPath;
   std::string printName = "values";
   bool stats = false;
+  FirstBlockCheck firstBlock{kName};
   Clock::time_point start;
   Clock::time_point end;
 };

@@ -7,6 +7,7 @@
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
+#include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderProgress.h"
@@ -194,7 +195,8 @@ class StatCommand : public Command {
         "piece of each file; the words of a block between the point where its data\n"
         "length ended decoding and its end-of-block marker), and the read rate.\n"
         "No summary is written when no file opens.");
-    app.add_option("FILE", files, "data files")->required()->check(NotEmpty());
+    app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
+    firstBlock.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -203,6 +205,7 @@ class StatCommand : public Command {
 
   int Run() override
   {
+    if (!firstBlock.Passes(files)) return kExitDataError;
     TTudaData reader;
     Tally tally;
     const InterruptWatch watch;
@@ -213,6 +216,7 @@ class StatCommand : public Command {
     for (size_t i = 0; i < files.size() && KeepGoing(watch); ++i) {
       reader.OpenDataFile(files[i].c_str());
       if (!reader.fFile.is_open()) continue;
+      if (!firstBlock.PassesOpened(reader, files[i])) return kExitDataError;
       ++opened;
       CountFile(reader, files[i], tally, progress, watch);
       damaged = damaged || reader.fSource.Damaged();
@@ -226,6 +230,7 @@ class StatCommand : public Command {
 
  private:
   std::vector<std::string> files;
+  FirstBlockCheck firstBlock{kName};
 };
 
 }  // namespace

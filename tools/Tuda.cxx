@@ -2,6 +2,9 @@
 
 #include <iostream>
 
+#include "reader/TCodec.h"
+
+#include "tools/CheckCommand.h"
 #include "tools/CommandLine.h"
 #include "tools/DumpCommand.h"
 #include "tools/EventsCommand.h"
@@ -37,8 +40,8 @@ class HelpCommand : public Command {
 
 const CommandEntry kHelpCommand{kHelpName, "Show the help of tuda or of one subcommand", MakeCommand<HelpCommand>};
 
-const CommandEntry* const kCommands[] = {&kRunCommand,  &kEventsCommand, &kGenCommand, &kDumpCommand,
-                                         &kInfoCommand, &kStatCommand,   &kHelpCommand};
+const CommandEntry* const kCommands[] = {&kRunCommand,  &kEventsCommand, &kGenCommand,  &kDumpCommand,
+                                         &kInfoCommand, &kStatCommand,   &kCheckCommand, &kHelpCommand};
 
 constexpr size_t kNameColumn = 8;
 
@@ -60,7 +63,11 @@ void PrintOverview(std::ostream& out)
   }
   out << "\nRun 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
          "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
-         "2 on a usage error, 130 after Ctrl-C.\n"
+         "2 on a usage error, 130 after Ctrl-C.\n";
+  const std::string codecs = CompiledCodecs();
+  out << "\nData files are read as they are or compressed ("
+      << (codecs.empty() ? std::string("none in this build") : codecs)
+      << "), told from\ntheir first bytes; - names standard input, ./- a file named -.\n"
       << std::flush;
 }
 

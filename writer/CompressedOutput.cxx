@@ -39,7 +39,7 @@ TCodec CodecOfOutputName(const std::string& path)
 // The stream buffer: gathers what is written and hands it to the compressor in large pieces.
 class CompressedOutput::Filter : public std::streambuf {
  public:
-  Filter(const std::string& path, TCodec codec);
+  Filter(const std::string& path, std::ostream* sink, TCodec codec);
   ~Filter() override;
 
   bool Close();
@@ -57,6 +57,7 @@ class CompressedOutput::Filter : public std::streambuf {
   bool Fail(const std::string& what);
 
   const std::string path;
+  std::ostream* const sink;  // null: the file `path` is written
   std::vector<char> buffer;
   std::string error;
 #ifdef TUDA_COMPRESSION
@@ -65,7 +66,8 @@ class CompressedOutput::Filter : public std::streambuf {
   bool closed = false;
 };
 
-CompressedOutput::Filter::Filter(const std::string& path, TCodec codec) : path(path), buffer(kBufferBytes)
+CompressedOutput::Filter::Filter(const std::string& path, std::ostream* sink, TCodec codec)
+    : path(path), sink(sink), buffer(kBufferBytes)
 {
   setp(buffer.data(), buffer.data() + buffer.size());
   if (!Begin(codec)) closed = true;
@@ -101,6 +103,20 @@ namespace {
 
 constexpr int kStandardOutput = 1;
 
+la_ssize_t WriteToSink(archive*, void* sink, const void* bytes, size_t size)
+{
+  std::ostream& out = *static_cast<std::ostream*>(sink);
+  out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+  return out ? static_cast<la_ssize_t>(size) : -1;
+}
+
+int Open(archive* writer, const std::string& path, std::ostream* sink)
+{
+  if (sink) return archive_write_open(writer, sink, nullptr, WriteToSink, nullptr);
+  if (path == "-") return archive_write_open_fd(writer, kStandardOutput);
+  return archive_write_open_filename(writer, path.c_str());
+}
+
 }  // namespace
 
 // One raw entry, no padding after the compressed stream, no time stamp in a gzip header.
@@ -118,8 +134,7 @@ bool CompressedOutput::Filter::Begin(TCodec codec)
       (codec != TCodec::kGzip || archive_write_set_filter_option(writer, "gzip", "timestamp", nullptr) == ARCHIVE_OK) &&
       archive_write_set_format_raw(writer) == ARCHIVE_OK &&
       archive_write_set_bytes_in_last_block(writer, 1) == ARCHIVE_OK &&
-      (path == "-" ? archive_write_open_fd(writer, kStandardOutput)
-                   : archive_write_open_filename(writer, path.c_str())) == ARCHIVE_OK &&
+      Open(writer, path, sink) == ARCHIVE_OK &&
       archive_write_header(writer, entry) == ARCHIVE_OK;
   archive_entry_free(entry);
   return begun || Fail(archive_error_string(writer) ? archive_error_string(writer) : "unknown error");
@@ -166,7 +181,16 @@ bool CompressedOutput::Filter::Close()
 #endif
 
 CompressedOutput::CompressedOutput(const std::string& path, TCodec codec)
-    : std::ostream(nullptr), filter(std::make_unique<Filter>(path, codec))
+    : CompressedOutput(std::make_unique<Filter>(path, nullptr, codec))
+{
+}
+
+CompressedOutput::CompressedOutput(std::ostream& sink, const std::string& name, TCodec codec)
+    : CompressedOutput(std::make_unique<Filter>(name, &sink, codec))
+{
+}
+
+CompressedOutput::CompressedOutput(std::unique_ptr<Filter> made) : std::ostream(nullptr), filter(std::move(made))
 {
   rdbuf(filter.get());
   if (!filter->Error().empty()) setstate(std::ios::badbit);

@@ -20,6 +20,8 @@ TCodec CodecOfOutputName(const std::string& path);
 class CompressedOutput : public std::ostream {
  public:
   CompressedOutput(const std::string& path, TCodec codec);
+  // The same into `sink`, which must outlive the stream and is left open; `name` for messages.
+  CompressedOutput(std::ostream& sink, const std::string& name, TCodec codec);
   ~CompressedOutput() override;
   CompressedOutput(const CompressedOutput&) = delete;
   CompressedOutput& operator=(const CompressedOutput&) = delete;
@@ -33,5 +35,7 @@ class CompressedOutput : public std::ostream {
   class Filter;
 
  private:
+  explicit CompressedOutput(std::unique_ptr<Filter> made);
+
   std::unique_ptr<Filter> filter;
 };

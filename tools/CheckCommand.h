@@ -1,0 +1,6 @@
+#pragma once
+
+#include "tools/Command.h"
+
+// `tuda check`: whether each file holds data this reader decodes as written, with the evidence.
+extern const CommandEntry kCheckCommand;
