@@ -141,7 +141,8 @@ TEST_F(FileCheckTest, TheFirstBlockLook)
   EXPECT_FALSE(CheckFileStart(folder.Path("missing.dat"), start, error));
   EXPECT_EQ(error, "Could not find file " + folder.Path("missing.dat"));
   const FileEvidence empty = Check(Write("empty.dat", ""));
-  EXPECT_EQ(Verdict(empty), "looks wrong: it holds no whole block of 32768 bytes");
+  EXPECT_EQ(Verdict(empty), "looks wrong: it is empty");
+  EXPECT_EQ(Verdict(Check(Write("short.dat", "EBYEDATA"))), "looks wrong: it holds no whole block of 32768 bytes");
 }
 
 }  // namespace

@@ -148,7 +148,9 @@ std::vector<std::string> Faults(const FileEvidence& evidence)
 {
   std::vector<std::string> faults;
   if (evidence.damaged) faults.push_back("its compressed data are damaged");
-  if (evidence.blocks == 0) {
+  if (evidence.firstCount == 0) {
+    faults.push_back("it is empty");
+  } else if (evidence.blocks == 0) {
     faults.push_back("it holds no whole block of " + std::to_string(TEGBlockSize) + " bytes");
   } else if (!StartsWithId(evidence)) {
     faults.push_back("it does not start with the data block identifier " + std::string(kDataBlockId));
@@ -174,6 +176,7 @@ std::string IdentifierLine(const FileEvidence& evidence)
 {
   std::string line = "identifier: \"" + std::string(kDataBlockId) + "\" starts " +
                      std::to_string(evidence.blocksWithId) + " of " + std::to_string(evidence.blocks) + " blocks";
+  if (evidence.firstCount == 0) return line + "; the file is empty";
   if (!StartsWithId(evidence)) {
     line += "; the file starts " + HexBytes(evidence.firstBytes.data(), evidence.firstCount, kIdBytes);
   }
