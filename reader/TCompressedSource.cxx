@@ -10,9 +10,12 @@
 
 namespace {
 
-// Blocks decoded ahead of the reader: enough to ride out the two threads' uneven pace.
-constexpr size_t kRingSlots = 16;
-constexpr size_t kSlotBytes = TEGBlockSize;
+// Each slot holds several blocks, so that the threads hand over, and wake each other, once per
+// slot rather than once per block, and the decoder is asked for large pieces at a time. Four
+// slots ride out the two threads' uneven pace: 1 MiB in all.
+constexpr size_t kBlocksPerSlot = 8;
+constexpr size_t kRingSlots = 4;
+constexpr size_t kSlotBytes = kBlocksPerSlot * TEGBlockSize;
 
 std::unique_ptr<TDecoder> MakeDecoder(TRawInput& input, TCodec codec)
 {

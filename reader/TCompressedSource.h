@@ -13,7 +13,7 @@
 #include "reader/TRawInput.h"
 
 // Decompresses a data file ahead of the reader on one helper thread, into a small ring of
-// block-sized slots allocated once. The hand-over: the helper fills free slots in order and
+// slots of several blocks each, allocated once. The hand-over: the helper fills free slots in order and
 // publishes each under the mutex; the reader's thread takes filled slots in order and frees
 // each under the mutex once it has copied it out. The slot the data end in stays taken, so
 // every later read finds the end. The helper touches only the raw input and its decoder, and
