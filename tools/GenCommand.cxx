@@ -48,10 +48,11 @@ class GenCommand : public Command {
 
   int Run() override
   {
+    // Watched before the temporary file exists, so that no Ctrl-C can leave it behind.
+    InterruptWatch watch;
     OutputFile file;
     std::string error;
     if (!file.Open(path, overwrite, error)) return DataError(kName, error);
-    InterruptWatch watch;
     watch.RemoveOnSecondInterrupt(file.TemporaryPath());
     const TCodec codec = CodecOfOutputName(path);
     std::unique_ptr<CompressedOutput> compressed;
