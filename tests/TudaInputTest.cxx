@@ -167,6 +167,14 @@ TEST_F(TudaInputTest, EventsFromAPipeMatchTheFile)
   EXPECT_EQ(err.str(), "");
 }
 
+TEST_F(TudaInputTest, RunReadsAPipe)
+{
+  const std::string bytes = Bytes(Generated("run.dat"));
+  EXPECT_EQ(Run({"run", "--file", "-", "--plugin", UKMIDAS_PLUGIN_PATH, "--print", "none"}, &bytes), kExitOk)
+      << err.str();
+  EXPECT_NE(out.str().find("OpenDataFile: Opened data file -\n"), std::string::npos) << out.str();
+}
+
 TEST_F(TudaInputTest, CheckReadsAPipe)
 {
   const std::string bytes = kNoData;

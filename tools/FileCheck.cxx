@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iomanip>
+#include <iostream>
 #include <sstream>
 
 namespace {
@@ -16,6 +17,18 @@ bool IdAt(const TTudaData& reader, size_t byte)
 {
   return std::memcmp(reinterpret_cast<const char*>(reader.fBuffer) + byte, kDataBlockId, kIdBytes) == 0;
 }
+
+// Standard error discarded while it lives; the byte source's helper thread never writes there.
+class SilentErrors {
+ public:
+  SilentErrors() : saved(std::cerr.rdbuf(nullptr)) {}
+  ~SilentErrors() { std::cerr.rdbuf(saved); }
+  SilentErrors(const SilentErrors&) = delete;
+  SilentErrors& operator=(const SilentErrors&) = delete;
+
+ private:
+  std::streambuf* const saved;
+};
 
 bool OpenSource(TTudaData& reader, const std::string& name, std::string& error)
 {
@@ -149,7 +162,7 @@ std::vector<std::string> Faults(const FileEvidence& evidence)
   std::vector<std::string> faults;
   if (evidence.damaged) faults.push_back("its compressed data are damaged");
   if (evidence.firstCount == 0) {
-    faults.push_back("it is empty");
+    faults.push_back(evidence.codec == TCodec::kNone ? "it is empty" : "it decompresses to nothing");
   } else if (evidence.blocks == 0) {
     faults.push_back("it holds no whole block of " + std::to_string(TEGBlockSize) + " bytes");
   } else if (!StartsWithId(evidence)) {
@@ -176,7 +189,7 @@ std::string IdentifierLine(const FileEvidence& evidence)
 {
   std::string line = "identifier: \"" + std::string(kDataBlockId) + "\" starts " +
                      std::to_string(evidence.blocksWithId) + " of " + std::to_string(evidence.blocks) + " blocks";
-  if (evidence.firstCount == 0) return line + "; the file is empty";
+  if (evidence.firstCount == 0) return line + "; there are no data";
   if (!StartsWithId(evidence)) {
     line += "; the file starts " + HexBytes(evidence.firstBytes.data(), evidence.firstCount, kIdBytes);
   }
@@ -301,7 +314,11 @@ bool CheckFileStart(const std::string& name, BlockStart& start, std::string& err
 {
   TTudaData reader;
   if (!OpenSource(reader, name, error)) return false;
-  reader.GetDataBlock();
+  {
+    // Damage in the first block is told once, by the reader that decodes the file afterwards.
+    const SilentErrors silent;
+    reader.GetDataBlock();
+  }
   start = CheckBlockStart(reinterpret_cast<const unsigned char*>(reader.fBuffer), reader.fSource.LastCount());
   return true;
 }
