@@ -104,7 +104,7 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
 // `tuda help X` and `tuda X --help` give the same text, which names the exit statuses.
 TEST_F(TudaTest, HelpOfEverySubcommand)
 {
-  for (const std::string name : {"run", "events", "gen", "dump", "info", "stat", "help"}) {
+  for (const std::string name : {"run", "events", "gen", "dump", "info", "stat", "check", "help"}) {
     EXPECT_EQ(Run({"help", name}), kExitOk) << name;
     const std::string help = out.str();
     std::string oneLine = help;

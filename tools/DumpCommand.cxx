@@ -22,13 +22,13 @@ class DumpCommand : public Command {
         "Lists the event words of blocks as the reader's DumpEvents writes them: one\n"
         "line per item, the event-start tokens, and the end of each block.");
     app.add_option("FILE", file, "the data file, - for standard input")->required()->check(NotEmpty());
-    firstBlock.Declare(app);
     AddCount(app, "--block", first, 1, kLargestBlockNumber, "the first block to list, counting from 1 (default 1)");
     AddCount(app, "--blocks", count, 1, kLargestBlockNumber, "how many blocks to list (default 1)");
     app.footer(
         "Exit status: 0 when every chosen block was listed, 1 when the file does not open,\n"
         "ends before a chosen block or standard output could not be written, 2 on a usage\n"
         "error, 130 after Ctrl-C.");
+    firstBlock.Declare(app);
   }
 
   int Run() override

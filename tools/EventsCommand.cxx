@@ -24,11 +24,11 @@ class EventsCommand : public Command {
         "last event-start token come out with the first event of the next file.\n"
         "Only the reader's own lines are written.");
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
-    firstBlock.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
         "after Ctrl-C.");
+    firstBlock.Declare(app);
   }
 
   int Run() override

@@ -8,6 +8,9 @@
 void FirstBlockCheck::Declare(CLI::App& app)
 {
   app.add_flag("--force", force, "decode files that do not start with a data block")->disable_flag_override();
+  app.footer(app.get_footer() +
+             "\n\nA file that does not start with a data block is refused, with exit status 1,\n"
+             "unless --force is given; a file shorter than one block is never refused.");
 }
 
 bool FirstBlockCheck::Refused(const std::string& file, const BlockStart& start) const

@@ -20,7 +20,7 @@ class FirstBlockCheck {
  public:
   explicit FirstBlockCheck(const char* command) : command(command) {}
 
-  // Declares --force on the command's app.
+  // Declares --force on the command's app and tells of the refusal after its footer.
   void Declare(CLI::App& app);
 
   // Before anything is decoded: false, with a line for each regular file refused, when any is.

@@ -23,12 +23,12 @@ class InfoCommand : public Command {
         "Decodes the whole file, then prints the reader's settings and counters and the\n"
         "data volume it sifted in the elapsed whole seconds.");
     app.add_option("FILE", file, "the data file, - for standard input")->required()->check(NotEmpty());
-    firstBlock.Declare(app);
     app.add_flag("--debug", debug, "also list the four group sets")->disable_flag_override();
     app.footer(
         "Exit status: 0 when the file was read to its end and all output written, 1 when it\n"
         "does not open or standard output could not be written, 2 on a usage error, 130\n"
         "after Ctrl-C (the counters so far are printed).");
+    firstBlock.Declare(app);
   }
 
   int Run() override

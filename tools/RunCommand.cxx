@@ -54,7 +54,6 @@ class RunCommand : public Command {
     CLI::Option* list = app.add_option("--listfile", listName, "a text file whose first line names the data file")
                             ->check(NotEmpty());
     file->excludes(list);
-    firstBlock.Declare(app);
     AddCount(app, "--steps", steps, 0, kLargestSteps, "send at most N events (default 0: until the data end)");
     AddDecimal(app, "--interval", interval, kLongestInterval, "pause S seconds after each event (default 0)")
         ->type_name("S");
@@ -76,6 +75,7 @@ class RunCommand : public Command {
         "Exit status: 0 when the data file opened and all output was written, 1 when it\n"
         "did not, the plug-in could not be loaded or standard output could not be written,\n"
         "2 on a usage error, 130 after Ctrl-C.");
+    firstBlock.Declare(app);
   }
 
   int Run() override

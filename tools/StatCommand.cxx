@@ -196,11 +196,11 @@ class StatCommand : public Command {
         "length ended decoding and its end-of-block marker), and the read rate.\n"
         "No summary is written when no file opens.");
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
-    firstBlock.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
         "after Ctrl-C (the summary so far is written).");
+    firstBlock.Declare(app);
   }
 
   int Run() override
