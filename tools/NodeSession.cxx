@@ -47,10 +47,14 @@ class SetupCatcher : public KXBase {
   }
 };
 
-// As the reader opens a data file: a folder is not one.
+// As the reader opens a data file: a folder is not one. A pipe or a device is not opened to find
+// out: a reader that opened and closed a pipe before the node does could leave its writer with
+// no reader at all.
 bool Opens(const std::string& path) {
   std::error_code ignored;
-  return !std::filesystem::is_directory(path, ignored) && std::ifstream(path, std::ios::binary).is_open();
+  const std::filesystem::file_status status = std::filesystem::status(path, ignored);
+  if (!std::filesystem::exists(status) || std::filesystem::is_directory(status)) return false;
+  return !std::filesystem::is_regular_file(status) || std::ifstream(path, std::ios::binary).is_open();
 }
 
 // Where the node finds a data file name: as given, else inside the data directory. Standard
