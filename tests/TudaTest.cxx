@@ -87,7 +87,8 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
             "  gen     Write a synthetic data file\n"
             "  dump    List the words of blocks\n"
             "  info    Decode a file and print the reader's counters\n"
-            "  stat    Summarise data files at a glance\n\n"
+            "  stat    Summarise data files at a glance\n"
+            "  export  Write every decoded item as HDF5 or CSV\n\n"
             "Run 'tuda help SUBCOMMAND' for its arguments and options.\n");
   EXPECT_EQ(err.str(), "");
 }

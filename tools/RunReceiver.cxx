@@ -1,6 +1,7 @@
 #include "tools/RunReceiver.h"
 
 #include "plugin/UKMidasFile.h"
+#include "tools/FlowVectors.h"
 
 RunReceiver::RunReceiver(const std::string& instanceName, PrintMode mode, std::ostream& out)
     : KXBase(nullptr, instanceName), mode(mode), out(out) {
@@ -21,8 +22,8 @@ void RunReceiver::Receive(void* value) {
 // The set-up event has the properties' names and tags; their vectors stay where they are.
 void RunReceiver::Adopt(FlowEvent& event) {
   setupEvent = &event;
-  adcChannels = FindVector(event, UKMidasFile::kAdcChannelName);
-  tdcChannels = FindVector(event, UKMidasFile::kTdcChannelName);
+  adcChannels = FindShortVector(event, UKMidasFile::kAdcChannelName);
+  tdcChannels = FindShortVector(event, UKMidasFile::kTdcChannelName);
   if (mode != PrintMode::kNone) out << event;
 }
 
@@ -32,10 +33,4 @@ void RunReceiver::Count(FlowEvent& event) {
   if (tdcChannels != nullptr) tdcItems += tdcChannels->size();
   if (mode == PrintMode::kValues) out << event;
   if (afterEvent) afterEvent();
-}
-
-const std::vector<short>* RunReceiver::FindVector(FlowEvent& event, const char* propertyName) {
-  const auto entry = event.find(propertyName);
-  if (entry == event.end() || entry->second.type != kx_vshort) return nullptr;
-  return static_cast<const std::vector<short>*>(entry->second.value);
 }

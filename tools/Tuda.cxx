@@ -5,6 +5,7 @@
 
 #include "tools/DumpCommand.h"
 #include "tools/EventsCommand.h"
+#include "tools/ExportCommand.h"
 #include "tools/GenCommand.h"
 #include "tools/InfoCommand.h"
 #include "tools/Options.h"
@@ -14,7 +15,8 @@
 namespace {
 
 const Command* const kCommands[] = {&kRunCommand,  &kEventsCommand, &kGenCommand,
-                                    &kDumpCommand, &kInfoCommand,   &kStatCommand};
+                                    &kDumpCommand, &kInfoCommand,   &kStatCommand,
+                                    &kExportCommand};
 
 constexpr size_t kNameColumn = 8;
 

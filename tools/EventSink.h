@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "reader/TTudaEvent.h"
+
+// Where `tuda export` writes the events the reader returns, in the order it returns them.
+class EventSink {
+ public:
+  virtual ~EventSink() = default;
+
+  // Every item of one event, numbered `number`.
+  virtual void Write(const TTudaEvent& event, uint64_t number) = 0;
+  // After the last event: writes what is still held and closes the output. False, with
+  // `error`, when any part of the output could not be written.
+  virtual bool Finish(uint64_t events, std::string& error) = 0;
+};
+
+// The kinds of item as the exports name them, in the order they are written.
+constexpr const char* kAdcKindName = "adc";
+constexpr const char* kTdcKindName = "tdc";
+constexpr const char* kScalerKindName = "scaler";
+constexpr const char* kEpicsKindName = "epics";
