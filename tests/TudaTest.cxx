@@ -88,7 +88,8 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
             "  dump    List the words of blocks\n"
             "  info    Decode a file and print the reader's counters\n"
             "  stat    Summarise data files at a glance\n"
-            "  export  Write every decoded item as HDF5 or CSV\n\n"
+            "  export  Write every decoded item as HDF5 or CSV\n"
+            "  spectra Draw the spectra the source node delivers\n\n"
             "Run 'tuda help SUBCOMMAND' for its arguments and options.\n");
   EXPECT_EQ(err.str(), "");
 }

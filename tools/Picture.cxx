@@ -11,6 +11,9 @@
 namespace {
 
 constexpr const char* kBlackOnWhite = "cmap0_black_on_white.pal";
+// Every line drawn is horizontal or vertical, so shapes need no smoothing: without it, map cells
+// meet without seams and are drawn faster. Text keeps its own smoothing.
+constexpr const char* kDriverOptions = "graphics_anti_aliasing=1,rasterize_image=1";
 
 // Dark blue through teal and green to yellow: counts stay readable from the smallest to the
 // largest, in colour and in grey.
@@ -33,6 +36,7 @@ Picture::Picture(PictureFormat format, int width, int height)
   if (memory == nullptr) throw std::bad_alloc();
   plsdev(format == PictureFormat::kSvg ? "svgcairo" : "pngcairo");
   plsfile(memory);
+  plsetopt("drvopt", kDriverOptions);
   plspage(0, 0, width, height, 0, 0);
   plspal0(kBlackOnWhite);
   plscol0(kLineColour, kLineRgb[0], kLineRgb[1], kLineRgb[2]);

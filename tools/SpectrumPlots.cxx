@@ -11,9 +11,10 @@
 
 namespace {
 
-// The map's value bins are joined until at most this many rows remain: about the plot's height
-// in pixels, beyond which rows could not be told apart and drawing only gets slower.
-constexpr uint32_t kMaxMapRows = 512;
+// The map's value bins are joined until at most this many rows remain: about half the plot's
+// height in pixels. Each cell is drawn on its own, so more rows would make the picture slower
+// without showing more.
+constexpr uint32_t kMaxMapRows = 256;
 // Where an empty bin sits on a logarithmic scale: half a count, so that one count stands clear
 // of the axis.
 constexpr PLFLT kLogFloor = -0.30103;
@@ -27,10 +28,10 @@ constexpr PLFLT kBlankCell = -1.0;
 struct Viewport {
   PLFLT left, right, bottom, top;
 };
-constexpr Viewport kMapViewport{0.09, 0.80, 0.10, 0.92};
-constexpr Viewport kFullViewport{0.09, 0.96, 0.10, 0.92};
-constexpr Viewport kUpperViewport{0.09, 0.96, 0.58, 0.92};
-constexpr Viewport kLowerViewport{0.09, 0.96, 0.10, 0.44};
+constexpr Viewport kMapViewport{0.11, 0.80, 0.10, 0.92};
+constexpr Viewport kFullViewport{0.11, 0.96, 0.10, 0.92};
+constexpr Viewport kUpperViewport{0.11, 0.96, 0.62, 0.93};
+constexpr Viewport kLowerViewport{0.11, 0.96, 0.10, 0.41};
 // Colour bar, beside the map's right edge, in fractions of the map's viewport.
 constexpr PLFLT kBarGap = 0.03;
 constexpr PLFLT kBarWidth = 0.04;
@@ -98,7 +99,7 @@ void Frame(const char* yOptions, const std::string& xLabel, const std::string& y
 
 // A histogram of `counts`, bin i from edges[i] to edges[i + 1], in a frame of its own.
 void DrawSteps(const Viewport& viewport, const std::vector<PLFLT>& edges, const std::vector<uint64_t>& counts,
-               CountScale scale, const std::string& xLabel, const std::string& title)
+               CountScale scale, const std::string& xLabel, const std::string& yNoun, const std::string& title)
 {
   const CountAxis axis(scale, *std::max_element(counts.begin(), counts.end()));
   SetViewport(viewport, edges.front(), edges.back(), axis.Bottom(), axis.Top());
@@ -106,7 +107,7 @@ void DrawSteps(const Viewport& viewport, const std::vector<PLFLT>& edges, const 
   std::transform(counts.begin(), counts.end(), heights.begin(), [&axis](uint64_t count) { return axis.Of(count); });
   plcol0(kLineColour);
   plbin(static_cast<PLINT>(counts.size()), edges.data(), heights.data(), PL_BIN_DEFAULT);
-  Frame(axis.BoxOptions(), xLabel, std::string("Counts (") + axis.Name() + ")", title);
+  Frame(axis.BoxOptions(), xLabel, yNoun + " (" + axis.Name() + ")", title);
 }
 
 // Edges 0, 1, 2 ... for histograms of whole numbers.
@@ -183,13 +184,13 @@ void DrawHits(const KindHistogram& histogram, CountScale scale)
   const std::vector<uint64_t> shownHits(hits.begin(), hits.begin() + ShownChannels(hits));
   const std::string label = histogram.Kind().label;
   pladv(0);
-  DrawSteps(kUpperViewport, UnitEdges(shownHits.size()), shownHits, scale, "Channel",
+  DrawSteps(kUpperViewport, UnitEdges(shownHits.size()), shownHits, scale, "Channel", "Items",
             label + ": items per channel");
   const std::vector<uint64_t>& multiplicity = histogram.Multiplicity();
   // One empty multiplicity past the largest, so that the last bar does not sit on the frame.
   const size_t shown = std::min(UsedLength(multiplicity) + 1, multiplicity.size());
   const std::vector<uint64_t> shownEvents(multiplicity.begin(), multiplicity.begin() + shown);
-  DrawSteps(kLowerViewport, UnitEdges(shownEvents.size()), shownEvents, scale, "Items in the event",
+  DrawSteps(kLowerViewport, UnitEdges(shownEvents.size()), shownEvents, scale, "Items in the event", "Events",
             label + ": events per multiplicity");
 }
 
@@ -200,6 +201,6 @@ void DrawChannel(const KindHistogram& histogram, uint32_t channel, CountScale sc
   for (uint32_t bin = 0; bin < histogram.Bins(); ++bin) counts[bin] = histogram.Count(channel, bin);
   for (uint32_t bin = 0; bin <= histogram.Bins(); ++bin) edges[bin] = histogram.BinLow(bin);
   pladv(0);
-  DrawSteps(kFullViewport, edges, counts, scale, "Value",
+  DrawSteps(kFullViewport, edges, counts, scale, "Value", "Counts",
             std::string(histogram.Kind().label) + " channel " + std::to_string(channel) + ": spectrum");
 }

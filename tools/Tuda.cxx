@@ -10,13 +10,14 @@
 #include "tools/InfoCommand.h"
 #include "tools/Options.h"
 #include "tools/RunCommand.h"
+#include "tools/SpectraCommand.h"
 #include "tools/StatCommand.h"
 
 namespace {
 
 const Command* const kCommands[] = {&kRunCommand,  &kEventsCommand, &kGenCommand,
                                     &kDumpCommand, &kInfoCommand,   &kStatCommand,
-                                    &kExportCommand};
+                                    &kExportCommand, &kSpectraCommand};
 
 constexpr size_t kNameColumn = 8;
 
