@@ -4,7 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "plugin/UKMidasFile.h"
+#include "flow/FlowEvent.h"
+#include "flow/KXBase.h"
 #include "tests/TestSupport.h"
 
 // The module as a host finds it: UKMIDAS_PLUGIN_PATH is set by the build.
@@ -14,11 +15,24 @@ namespace {
 using NewObject = KXBase* (*)(std::string&);
 using DelObject = void (*)(void*);
 
-// The node leaves its FlowEvent to whoever holds it last. The module keeps the node's type
-// information to itself, so the sanitizer's dynamic-type check could not recognise the class here.
-__attribute__((no_sanitize("vptr"))) FlowEvent* EventOf(KXBase* node) {
-  return static_cast<UKMidasFile*>(node)->flowEvent;
-}
+constexpr const char* kNewObjectSymbol =
+    "_Z9newObjectRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
+constexpr const char* kDelObjectSymbol = "_Z9delObjectPv";
+
+// A host's node that keeps the FlowEvent handed over at connection: the node leaves it to
+// whoever holds it last.
+class SetupReceiver : public KXBase {
+ public:
+  SetupReceiver() : KXBase(nullptr, "receiver") {
+    inputs.push_back(KXBase::Input("fevent", static_cast<Callback>(&SetupReceiver::Receive),
+                                   kx_flowevent, "FlowEvent"));
+  }
+
+  std::unique_ptr<FlowEvent> event;
+
+ private:
+  void Receive(void* value) { event.reset(static_cast<FlowEvent*>(value)); }
+};
 
 class PluginLoadTest : public testing::Test {
  protected:
@@ -43,8 +57,8 @@ TEST_F(PluginLoadTest, FileNameIsTheHostsPluginName) {
 }
 
 TEST_F(PluginLoadTest, EntryPointsResolveByTheirMangledNames) {
-  EXPECT_NE(Symbol("_Z9newObjectRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"), nullptr);
-  EXPECT_NE(Symbol("_Z9delObjectPv"), nullptr);
+  EXPECT_NE(Symbol(kNewObjectSymbol), nullptr);
+  EXPECT_NE(Symbol(kDelObjectSymbol), nullptr);
   EXPECT_EQ(Symbol("newObject"), nullptr);
   EXPECT_EQ(Symbol("delObject"), nullptr);
 }
@@ -65,11 +79,13 @@ TEST_F(PluginLoadTest, LoadedEntryPointsMakeAndDeleteANode) {
   std::string instanceName = "loaded";
   KXBase* node = create(instanceName);
   ASSERT_NE(node, nullptr);
-  const std::unique_ptr<FlowEvent> event(EventOf(node));
   EXPECT_EQ(console.TakeOut(), "loaded instantiated\n");
   EXPECT_EQ(node->GetName(), "loaded");
   EXPECT_EQ(node->GetInputs().size(), 4u);
-  EXPECT_EQ(node->GetNumberForOutput("fevent"), 0);
+  ASSERT_EQ(node->GetNumberForOutput("fevent"), 0);
+  SetupReceiver receiver;
+  node->AddReceiver(0, &receiver, 0);
+  EXPECT_NE(receiver.event, nullptr);
   destroy(node);
   EXPECT_EQ(console.TakeOut(), "loaded deleted\n");
   destroy(nullptr);

@@ -1,130 +1,154 @@
 #include "tools/NodeSession.h"
 
 #include <dlfcn.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cstdlib>
+#include <fstream>
 #include <vector>
 
-#include "plugin/UKMidasFile.h"
+#include "tools/Interrupt.h"
 
 namespace {
 
 using NewObject = KXBase* (*)(std::string&);
-using DelObject = void (*)(void*);
 
-constexpr const char* kOutputName = "fevent";
+// The plug-in's file name and its entry points' symbols, as the framework resolves them.
+constexpr const char* kPluginFileName = "UKMidasFile.kxp";
+constexpr const char* kNewObjectSymbol =
+    "_Z9newObjectRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
+constexpr const char* kDelObjectSymbol = "_Z9delObjectPv";
 
-// The node that Ctrl-C stops. A signal handler reaches nothing but objects of static storage, so
-// this one pointer is file-wide; it is set only while Start runs.
-std::atomic<KXBase*> interruptTarget{nullptr};
-std::atomic<bool> interrupted{false};
+// The node's documented ports.
+constexpr const char* kEventOutput = "fevent";
+constexpr const char* kStepsInput = "steps";
+constexpr const char* kIntervalInput = "interval";
+constexpr const char* kFileInput = "file";
+constexpr const char* kListFileInput = "listfile";
+constexpr const char* kDataDirectoryVariable = "UKMIDASDATA";
 
-// Only lock-free atomic stores happen here: Stop lowers the node's running flag.
-void StopOnInterrupt(int)
-{
-  interrupted.store(true);
-  KXBase* node = interruptTarget.load();
-  if (node != nullptr) node->Stop();
+// Connected for a moment to learn the address of the node's FlowEvent from its set-up
+// hand-over.
+class SetupCatcher : public KXBase {
+ public:
+  SetupCatcher() : KXBase(nullptr, "setup") {
+    inputs.push_back(KXBase::Input(kEventOutput, static_cast<Callback>(&SetupCatcher::Receive),
+                                   kx_flowevent, "FlowEvent handed over at set-up"));
+  }
+
+  FlowEvent* caught = nullptr;
+
+ private:
+  void Receive(void* value) {
+    FlowEvent* event = static_cast<FlowEvent*>(value);
+    if (event != nullptr && event->setup) caught = event;
+  }
+};
+
+bool Opens(const std::string& path) { return std::ifstream(path, std::ios::binary).is_open(); }
+
+// Where the node finds a data file name: as given, else inside the data directory.
+std::string FindDataFile(const std::string& name) {
+  if (Opens(name)) return name;
+  const char* directory = std::getenv(kDataDirectoryVariable);
+  const std::string inDirectory = std::string(directory != nullptr ? directory : "") + "/" + name;
+  return Opens(inDirectory) ? inDirectory : std::string();
 }
 
-void SetText(KXBase& node, const char* input, const std::string& text)
-{
-  std::vector<char> characters(text.begin(), text.end());
-  characters.push_back('\0');
-  node.SetInput(input, characters.data());
+// The first line of a list file names the data file, taken as it stands.
+std::string FindListedFile(const std::string& listName) {
+  std::ifstream list(listName);
+  if (!list.is_open()) return std::string();
+  std::string firstLine;
+  std::getline(list, firstLine);
+  return FindDataFile(firstLine);
 }
 
 }  // namespace
 
-// Takes the FlowEvent the node hands over at connection, so that the session can free it.
-class NodeSession::SetupKeeper : public KXBase {
- public:
-  SetupKeeper() : KXBase(nullptr, "setup")
-  {
-    inputs.push_back(KXBase::Input(kOutputName, static_cast<KXBase::Callback>(&SetupKeeper::Keep), kx_flowevent,
-                                   "FlowEvent handed over"));
-  }
-  void Keep(void* value)
-  {
-    FlowEvent* event = static_cast<FlowEvent*>(value);
-    if (event != nullptr && event->setup) kept = event;
-  }
-  FlowEvent* kept = nullptr;
-};
-
 NodeSession::NodeSession() = default;
 
-NodeSession::~NodeSession()
-{
-  if (node != nullptr) deleteNode(node);
-  // With the node gone, nothing holds its FlowEvent any more.
-  setupEvent.reset();
+NodeSession::~NodeSession() {
+  if (node != nullptr) deleteObject(node);
+  delete flowEvent;
   if (library != nullptr) dlclose(library);
 }
 
-bool NodeSession::Open(const std::string& pluginPath, const std::string& nodeName, std::string& error)
-{
+bool NodeSession::Open(const std::string& pluginPath, const std::string& nodeName,
+                       std::string& error) {
   library = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     error = "cannot load plug-in: " + std::string(dlerror());
     return false;
   }
   const auto newObject = reinterpret_cast<NewObject>(dlsym(library, kNewObjectSymbol));
-  deleteNode = reinterpret_cast<DelObject>(dlsym(library, kDelObjectSymbol));
-  if (newObject == nullptr || deleteNode == nullptr) {
+  deleteObject = reinterpret_cast<DeleteObject>(dlsym(library, kDelObjectSymbol));
+  if (newObject == nullptr || deleteObject == nullptr) {
     error = "plug-in " + pluginPath + " lacks newObject or delObject";
     return false;
   }
-  std::string name = nodeName;
-  node = newObject(name);
-  if (node == nullptr) error = "the plug-in made no node";
-  return node != nullptr;
+  std::string instanceName = nodeName;
+  node = newObject(instanceName);
+  if (node == nullptr) {
+    error = "the plug-in made no node";
+    return false;
+  }
+  if (node->GetNumberForOutput(kEventOutput) < 0) {
+    error = "the node has no output " + std::string(kEventOutput);
+    return false;
+  }
+  return true;
 }
 
 KXBase& NodeSession::Node() { return *node; }
 
-void NodeSession::SetSteps(uint32_t steps)
-{
+void NodeSession::SetSteps(uint32_t steps) {
   int value = static_cast<int>(steps);
-  node->SetInput(UKMidasFile::kStepsInput, &value);
+  node->SetInput(kStepsInput, &value);
 }
 
-void NodeSession::SetInterval(float seconds) { node->SetInput(UKMidasFile::kIntervalInput, &seconds); }
+void NodeSession::SetInterval(float seconds) { node->SetInput(kIntervalInput, &seconds); }
 
-void NodeSession::SetFile(const std::string& name) { SetText(*node, UKMidasFile::kFileInput, name); }
+void NodeSession::SetFile(const std::string& name) {
+  SetText(kFileInput, name);
+  dataFile = FindDataFile(name);
+}
 
-void NodeSession::SetListFile(const std::string& name) { SetText(*node, UKMidasFile::kListFileInput, name); }
+void NodeSession::SetListFile(const std::string& name) {
+  SetText(kListFileInput, name);
+  dataFile = FindListedFile(name);
+}
 
-void NodeSession::Connect(KXBase& receiver, int input)
-{
+// The input takes a NUL-terminated text that the node may keep pointing at only during the call.
+void NodeSession::SetText(const char* input, const std::string& text) {
+  std::vector<char> value(text.begin(), text.end());
+  value.push_back('\0');
+  node->SetInput(input, value.data());
+}
+
+void NodeSession::Connect(KXBase& receiver, int input) {
+  const int output = node->GetNumberForOutput(kEventOutput);
   node->Init();
-  SetupKeeper keeper;
-  node->AddReceiver(0, &keeper, 0);
-  node->RemoveReceiver(0, &keeper, 0);
-  if (!setupEvent) setupEvent.reset(keeper.kept);
-  node->AddReceiver(0, &receiver, input);
+  CatchFlowEvent(output);
+  node->AddReceiver(output, &receiver, input);
 }
 
-bool NodeSession::Start()
-{
-  interrupted.store(false);
-  interruptTarget.store(node);
-  struct sigaction action {};
-  action.sa_handler = StopOnInterrupt;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  struct sigaction previous {};
-  sigaction(SIGINT, &action, &previous);
+void NodeSession::CatchFlowEvent(int output) {
+  if (flowEvent != nullptr) return;
+  SetupCatcher catcher;
+  node->AddReceiver(output, &catcher, 0);
+  node->RemoveReceiver(output, &catcher, 0);
+  flowEvent = catcher.caught;
+}
+
+bool NodeSession::Start() {
+  InterruptWatch watch;
+  watch.StopNode(node);
   node->Start();
-  sigaction(SIGINT, &previous, nullptr);
-  interruptTarget.store(nullptr);
-  return interrupted.load();
+  return watch.Interrupted();
 }
 
-std::string DefaultPluginPath()
-{
+std::string DefaultPluginPath() {
   std::vector<char> path(4096);
   const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
   if (length <= 0) return kPluginFileName;

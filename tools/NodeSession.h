@@ -1,46 +1,60 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "flow/FlowEvent.h"
 #include "flow/KXBase.h"
 
-// One source node loaded from its plug-in and run by this host, known only through KXBase and
-// the plug-in's two entry points. Frees, on destruction, the node, the FlowEvent the node hands
-// over at connection (the node never frees it) and the plug-in. One thread only.
+// A host's view of one source node: loads the plug-in, makes the node through newObject, and
+// knows it only through KXBase and the two entry points. The node's ports are reached by the
+// documented names: inputs "steps", "interval", "file", "listfile", output "fevent".
+//
+// Use on one thread: Open, the setters, Connect, then Start. The receiver given to Connect must
+// outlive the session, since the node keeps the connection until it is deleted.
 class NodeSession {
  public:
   NodeSession();
+  // Deletes the node through delObject, frees the FlowEvent it handed over, unloads the plug-in.
   ~NodeSession();
   NodeSession(const NodeSession&) = delete;
   NodeSession& operator=(const NodeSession&) = delete;
 
-  // Loads the plug-in and makes the node; false, with `error`, when either fails.
+  // Loads the plug-in and makes the node; false, with the reason in `error`. A node without the
+  // output "fevent" is refused.
   bool Open(const std::string& pluginPath, const std::string& nodeName, std::string& error);
   KXBase& Node();
 
-  // The node's inputs, delivered as the framework delivers any input value.
-  void SetSteps(uint32_t steps);
-  void SetInterval(float seconds);
-  void SetFile(const std::string& name);
-  void SetListFile(const std::string& name);
+  void SetSteps(uint32_t steps);              // input "steps" (the int input, bit for bit)
+  void SetInterval(float seconds);            // input "interval"
+  void SetFile(const std::string& name);      // input "file"
+  void SetListFile(const std::string& name);  // input "listfile"
 
-  // Init, then connects `receiver`'s input `input` to the node's "fevent".
+  // Init, then connects the receiver's input `input` to the node's output "fevent".
   void Connect(KXBase& receiver, int input = 0);
-  // Runs the node on this thread; Ctrl-C stops it after the event in hand. True when it was
+
+  // Runs Start on this thread; Ctrl-C stops the node after the event in hand. True when
   // interrupted.
   bool Start();
 
+  // The data file that the last SetFile or SetListFile selected, found by the node's documented
+  // rule (the name as given, else inside $UKMIDASDATA; for a list file, the name on its first
+  // line); empty when none opens. The node itself is not asked: a host cannot see inside it.
+  const std::string& DataFile() const { return dataFile; }
+
  private:
-  class SetupKeeper;
+  using DeleteObject = void (*)(void*);
+
+  void CatchFlowEvent(int output);
+  void SetText(const char* input, const std::string& text);
 
   void* library = nullptr;
-  void (*deleteNode)(void*) = nullptr;
+  DeleteObject deleteObject = nullptr;
   KXBase* node = nullptr;
-  std::unique_ptr<FlowEvent> setupEvent;
+  // The node's FlowEvent, caught at connection: the node never frees it, so the session does.
+  FlowEvent* flowEvent = nullptr;
+  std::string dataFile;
 };
 
-// The plug-in built beside the running program.
+// The plug-in beside the running program.
 std::string DefaultPluginPath();

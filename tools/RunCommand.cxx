@@ -1,26 +1,22 @@
 #include "tools/RunCommand.h"
 
-#include <dlfcn.h>
-#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 
-#include "plugin/UKMidasFile.h"
+#include "reader/TTudaData.h"
+#include "tools/NodeSession.h"
 #include "tools/Options.h"
 #include "tools/RunReceiver.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using NewObject = KXBase* (*)(std::string&);
-using DelObject = void (*)(void*);
 
 constexpr const char* kCommandName = "run";
 constexpr const char* kDefaultNodeName = "src";
@@ -35,9 +31,9 @@ const std::vector<OptionRule> kRunOptions{{"--file", true},   {"--listfile", tru
                                           {"--print", true},  {"--stats", false}};
 
 struct RunOptions {
-  std::string inputName;  // "file" or "listfile"
+  bool byListFile = false;
   std::string inputValue;
-  int steps = 0;
+  uint32_t steps = 0;
   float interval = 0.0f;
   std::string nodeName = kDefaultNodeName;
   std::string pluginPath;
@@ -53,7 +49,7 @@ bool ReadSource(const ParsedArgs& parsed, RunOptions& options, std::string& erro
     return false;
   }
   const bool byFile = parsed.Has("--file");
-  options.inputName = byFile ? UKMidasFile::kFileInput : UKMidasFile::kListFileInput;
+  options.byListFile = !byFile;
   options.inputValue = parsed.options.at(byFile ? "--file" : "--listfile");
   return true;
 }
@@ -66,7 +62,7 @@ bool ReadSteps(const ParsedArgs& parsed, RunOptions& options, std::string& error
     error = "--steps needs a whole number up to " + std::to_string(kMaxSteps);
     return false;
   }
-  options.steps = static_cast<int>(static_cast<uint32_t>(steps));
+  options.steps = static_cast<uint32_t>(steps);
   return true;
 }
 
@@ -100,15 +96,6 @@ bool ReadPrint(const ParsedArgs& parsed, RunOptions& options, std::string& error
   return true;
 }
 
-// The plug-in built beside the running program.
-std::string DefaultPluginPath() {
-  std::vector<char> path(4096);
-  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-  if (length <= 0) return kPluginFileName;
-  const std::string program(path.data(), static_cast<size_t>(length));
-  return program.substr(0, program.rfind('/') + 1) + kPluginFileName;
-}
-
 bool ReadRunOptions(const std::vector<std::string>& args, RunOptions& options, std::string& error) {
   ParsedArgs parsed;
   if (!ParseArgs(args, kRunOptions, parsed, error)) return false;
@@ -126,89 +113,10 @@ bool ReadRunOptions(const std::vector<std::string>& args, RunOptions& options, s
   return true;
 }
 
-// ---- Plug-in -----------------------------------------------------------------------------------
-
-struct Plugin {
-  void* library = nullptr;
-  NewObject newObject = nullptr;
-  DelObject delObject = nullptr;
-};
-
-bool LoadPlugin(const std::string& path, Plugin& plugin, std::string& error) {
-  plugin.library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (plugin.library == nullptr) {
-    error = "cannot load plug-in: " + std::string(dlerror());
-    return false;
-  }
-  plugin.newObject = reinterpret_cast<NewObject>(dlsym(plugin.library, kNewObjectSymbol));
-  plugin.delObject = reinterpret_cast<DelObject>(dlsym(plugin.library, kDelObjectSymbol));
-  if (plugin.newObject == nullptr || plugin.delObject == nullptr) {
-    error = "plug-in " + path + " lacks newObject or delObject";
-    dlclose(plugin.library);
-    return false;
-  }
-  return true;
-}
-
-// Through the node's input records, as the framework delivers any input value.
-void Configure(KXBase& node, const RunOptions& options) {
-  int steps = options.steps;
-  float interval = options.interval;
-  std::vector<char> text(options.inputValue.begin(), options.inputValue.end());
-  text.push_back('\0');
-  node.SetInput(UKMidasFile::kStepsInput, &steps);
-  node.SetInput(UKMidasFile::kIntervalInput, &interval);
-  node.SetInput(options.inputName, text.data());
-}
-
-// ---- Interrupt ---------------------------------------------------------------------------------
-
-// The node that Ctrl-C stops. A signal handler reaches nothing but objects of static storage, so
-// this one pointer is file-wide; it is set only while Start runs.
-std::atomic<KXBase*> interruptTarget{nullptr};
-
-// Only a lock-free atomic store happens here: Stop lowers the node's running flag.
-void StopOnInterrupt(int) {
-  KXBase* node = interruptTarget.load();
-  if (node != nullptr) node->Stop();
-}
-
-// A second Ctrl-C ends the program the ordinary way, should the run not come back.
-struct sigaction CatchInterrupt(KXBase& node) {
-  interruptTarget.store(&node);
-  struct sigaction action {};
-  action.sa_handler = StopOnInterrupt;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  struct sigaction previous {};
-  sigaction(SIGINT, &action, &previous);
-  return previous;
-}
-
-void ReleaseInterrupt(const struct sigaction& previous) {
-  sigaction(SIGINT, &previous, nullptr);
-  interruptTarget.store(nullptr);
-}
-
-// ---- The node's own members -------------------------------------------------------------------
-// The node is of the class this program was built with, so its members can be read. The module
-// keeps its classes' type information to itself, so the sanitizer's dynamic-type check could not
-// recognise the class across the boundary: these two reads go unchecked.
-
-__attribute__((no_sanitize("vptr"))) bool FileOpen(const KXBase& node) {
-  return static_cast<const UKMidasFile&>(node).fileOpen;
-}
-
-__attribute__((no_sanitize("vptr"))) double MegabytesRead(const KXBase& node) {
-  const uint32_t blocks = static_cast<const UKMidasFile&>(node).tudaData.fBlocksRead;
-  return static_cast<double>(blocks) * TEGBlockSize / kBytesPerMegabyte;
-}
-
 // ---- Statistics --------------------------------------------------------------------------------
 
 struct RunStats {
   const RunReceiver* receiver;
-  const KXBase* node;
   Clock::time_point start;
   Clock::time_point lastProgress;
   bool progressShown = false;
@@ -224,73 +132,72 @@ bool ShowsProgress(const RunOptions& options) {
   return options.stats && isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO);
 }
 
-// Now and then: the events so far and the data read, drawn over itself.
+// Now and then: the events so far, drawn over itself.
 void ShowProgress(RunStats& stats) {
   if (stats.receiver->Events() % kProgressEvery != 0) return;
   const Clock::time_point now = Clock::now();
   if (Seconds(stats.lastProgress, now) < kProgressSeconds) return;
   stats.lastProgress = now;
   stats.progressShown = true;
-  char line[128];
-  std::snprintf(line, sizeof line, "\rtuda run: %llu events, %.1f MB read",
-                static_cast<unsigned long long>(stats.receiver->Events()),
-                MegabytesRead(*stats.node));
-  std::cerr << line << std::flush;
+  std::cerr << "\rtuda run: " << stats.receiver->Events() << " events" << std::flush;
 }
 
-void ShowSummary(const RunStats& stats, Clock::time_point end) {
+// The size of a regular data file, or a negative number when it has none.
+double FileMegabytes(const std::string& path) {
+  struct stat status {};
+  if (path.empty() || stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return -1.0;
+  return static_cast<double>(status.st_size) / kBytesPerMegabyte;
+}
+
+// The volume is the file's size, known only for a regular file that the run read to its end.
+void ShowSummary(const RunStats& stats, double megabytes, Clock::time_point end) {
   const double seconds = Seconds(stats.start, end);
-  const double megabytes = MegabytesRead(*stats.node);
-  const double rate = seconds > 0.0 ? megabytes / seconds : 0.0;
   if (stats.progressShown) std::cerr << "\r\033[K";
   char line[256];
-  std::snprintf(line, sizeof line,
-                "tuda run: %llu events, %llu ADC items, %llu TDC items, %.3f MB read, %.3f s, "
-                "%.1f MB/s",
-                static_cast<unsigned long long>(stats.receiver->Events()),
-                static_cast<unsigned long long>(stats.receiver->AdcItems()),
-                static_cast<unsigned long long>(stats.receiver->TdcItems()), megabytes, seconds,
-                rate);
+  int length = std::snprintf(line, sizeof line, "tuda run: %llu events, %llu ADC items, %llu TDC items",
+                             static_cast<unsigned long long>(stats.receiver->Events()),
+                             static_cast<unsigned long long>(stats.receiver->AdcItems()),
+                             static_cast<unsigned long long>(stats.receiver->TdcItems()));
+  if (megabytes >= 0.0) {
+    length += std::snprintf(line + length, sizeof line - length, ", %.3f MB read", megabytes);
+  }
+  length += std::snprintf(line + length, sizeof line - length, ", %.3f s", seconds);
+  if (megabytes >= 0.0) {
+    std::snprintf(line + length, sizeof line - length, ", %.1f MB/s", seconds > 0.0 ? megabytes / seconds : 0.0);
+  }
   std::cerr << line << std::endl;
 }
 
 // ---- The run -----------------------------------------------------------------------------------
 
-// Init, connection, Start: the host's order. The node's FlowEvent passes to `event`, as the
-// node never frees it. Returns whether the data file was open.
-bool RunGraph(KXBase& node, const RunOptions& options, std::unique_ptr<FlowEvent>& event) {
-  RunReceiver receiver(kReceiverName, options.print, std::cout);
-  node.Init();
-  node.AddReceiver(0, &receiver, 0);
-  RunStats stats{&receiver, &node, Clock::now(), Clock::now()};
-  if (ShowsProgress(options)) receiver.afterEvent = [&stats] { ShowProgress(stats); };
-  const struct sigaction previous = CatchInterrupt(node);
-  node.Start();
-  ReleaseInterrupt(previous);
-  if (options.stats) ShowSummary(stats, Clock::now());
-  event.reset(receiver.SetupEvent());
-  return FileOpen(node);
+// Whether the node stopped at the end of its data: neither Ctrl-C nor the step limit ended it.
+bool ReadToEnd(const RunOptions& options, const RunReceiver& receiver, bool interrupted) {
+  return !interrupted && (options.steps == 0 || receiver.Events() < options.steps);
 }
 
 int RunRun(const std::vector<std::string>& args) {
   RunOptions options;
   std::string error;
   if (!ReadRunOptions(args, options, error)) return UsageError(kCommandName, error);
-  Plugin plugin;
-  if (!LoadPlugin(options.pluginPath, plugin, error)) return DataError(kCommandName, error);
-  KXBase* node = plugin.newObject(options.nodeName);
-  if (node == nullptr) {
-    dlclose(plugin.library);
-    return DataError(kCommandName, "the plug-in made no node");
+  NodeSession session;
+  if (!session.Open(options.pluginPath, options.nodeName, error)) return DataError(kCommandName, error);
+  session.SetSteps(options.steps);
+  session.SetInterval(options.interval);
+  if (options.byListFile) {
+    session.SetListFile(options.inputValue);
+  } else {
+    session.SetFile(options.inputValue);
   }
-  Configure(*node, options);
-  std::unique_ptr<FlowEvent> event;
-  const bool fileOpen = RunGraph(*node, options, event);
-  plugin.delObject(node);
-  // With the node gone, nothing holds its FlowEvent any more.
-  event.reset();
-  dlclose(plugin.library);
-  return fileOpen ? kExitOk : kExitDataError;
+  RunReceiver receiver(kReceiverName, options.print, std::cout);
+  session.Connect(receiver);
+  RunStats stats{&receiver, Clock::now(), Clock::now()};
+  if (ShowsProgress(options)) receiver.afterEvent = [&stats] { ShowProgress(stats); };
+  const bool interrupted = session.Start();
+  if (options.stats) {
+    const bool whole = ReadToEnd(options, receiver, interrupted);
+    ShowSummary(stats, whole ? FileMegabytes(session.DataFile()) : -1.0, Clock::now());
+  }
+  return session.DataFile().empty() ? kExitDataError : kExitOk;
 }
 
 }  // namespace

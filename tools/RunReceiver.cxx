@@ -1,6 +1,5 @@
 #include "tools/RunReceiver.h"
 
-#include "plugin/UKMidasFile.h"
 #include "tools/FlowVectors.h"
 
 RunReceiver::RunReceiver(const std::string& instanceName, PrintMode mode, std::ostream& out)
@@ -22,8 +21,8 @@ void RunReceiver::Receive(void* value) {
 // The set-up event has the properties' names and tags; their vectors stay where they are.
 void RunReceiver::Adopt(FlowEvent& event) {
   setupEvent = &event;
-  adcChannels = FindShortVector(event, UKMidasFile::kAdcChannelName);
-  tdcChannels = FindShortVector(event, UKMidasFile::kTdcChannelName);
+  adcChannels = FindShortVector(event, kAdcChannelProperty);
+  tdcChannels = FindShortVector(event, kTdcChannelProperty);
   if (mode != PrintMode::kNone) out << event;
 }
 

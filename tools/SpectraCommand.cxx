@@ -68,9 +68,15 @@ bool ReadSpectraOptions(const std::vector<std::string>& args, SpectraOptions& op
 
 // ---- The run -----------------------------------------------------------------------------------
 
+// What running the files through the node came to.
+struct RunOutcome {
+  bool interrupted = false;
+  bool allOpened = true;
+};
+
 // Every file, one after another, through the same node into the receiver. False, with `error`,
-// when the node could not be made; `interrupted` when Ctrl-C ended the run.
-bool RunFiles(const SpectraOptions& options, SpectrumReceiver& receiver, bool& interrupted, std::string& error)
+// when the node could not be made.
+bool RunFiles(const SpectraOptions& options, SpectrumReceiver& receiver, RunOutcome& outcome, std::string& error)
 {
   NodeSession session;
   if (!session.Open(options.pluginPath, kNodeName, error)) return false;
@@ -78,8 +84,9 @@ bool RunFiles(const SpectraOptions& options, SpectrumReceiver& receiver, bool& i
   session.Connect(receiver);
   for (const std::string& file : options.files) {
     session.SetFile(file);
-    interrupted = session.Start();
-    if (interrupted) break;
+    outcome.allOpened = !session.DataFile().empty() && outcome.allOpened;
+    outcome.interrupted = session.Start();
+    if (outcome.interrupted) break;
   }
   return true;
 }
@@ -133,9 +140,9 @@ int RunSpectra(const std::vector<std::string>& args)
     filled.push_back(histograms.back().get());
   }
   SpectrumReceiver receiver(kReceiverName, filled);
-  bool interrupted = false;
+  RunOutcome outcome;
   const Clock::time_point start = Clock::now();
-  if (!RunFiles(options, receiver, interrupted, error)) return DataError(kCommandName, error);
+  if (!RunFiles(options, receiver, outcome, error)) return DataError(kCommandName, error);
   const RunFigures figures = Figures(options, receiver, histograms, SecondsSince(start));
   WarnOfLosses(receiver, histograms);
 
@@ -143,7 +150,8 @@ int RunSpectra(const std::vector<std::string>& args)
   const std::vector<const KindHistogram*> written(filled.begin(), filled.end());
   if (!WriteSpectrumFiles(written, figures, options.output, error)) return DataError(kCommandName, error);
   ShowSummary(figures, options.output.folder, SecondsSince(drawing));
-  return interrupted ? kExitInterrupted : kExitOk;
+  if (outcome.interrupted) return kExitInterrupted;
+  return outcome.allOpened ? kExitOk : kExitDataError;
 }
 
 }  // namespace
@@ -181,7 +189,8 @@ and index.html, which shows every picture with the run's figures.
 Values are read as unsigned 16-bit numbers. Ctrl-C ends the run after the
 event in hand; the spectra so far are still written.
 
-Exit status: 0 when the spectra were written, 1 when the plug-in could not be
-loaded or a file not written, 2 on a usage error, 130 after Ctrl-C.
+Exit status: 0 when every file was read and the spectra written, 1 when a
+file did not open, the plug-in could not be loaded or an output file not be
+written, 2 on a usage error, 130 after Ctrl-C.
 )",
                               RunSpectra};

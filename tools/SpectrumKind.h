@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "plugin/UKMidasFile.h"
 #include "reader/TTudaData.h"
+#include "tools/FlowVectors.h"
 
 // The two kinds of item the source node publishes, as `tuda spectra` bins them: the property
 // names they arrive under, the channel numbers the reader can give them, and the full range of
@@ -47,15 +47,15 @@ constexpr uint32_t BitsOf(uint32_t mask) { return mask == 0 ? 0 : 1 + BitsOf(mas
 // ADC values keep the data word's low bits; TDC values the whole word.
 constexpr SpectrumKind kAdcKind{"adc",
                                 "ADC",
-                                UKMidasFile::kAdcChannelName,
-                                UKMidasFile::kAdcValueName,
+                                kAdcChannelProperty,
+                                kAdcValueProperty,
                                 ChannelsOfSet(adcGroups, adcChannels),
                                 BitsOf(kAdcValueMask),
                                 4096};
 constexpr SpectrumKind kTdcKind{"tdc",
                                 "TDC",
-                                UKMidasFile::kTdcChannelName,
-                                UKMidasFile::kTdcValueName,
+                                kTdcChannelProperty,
+                                kTdcValueProperty,
                                 ChannelsOfSet(tdcGroups, tdcChannels),
                                 BitsOf(0xffff),
                                 4096};

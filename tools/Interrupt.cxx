@@ -1,0 +1,60 @@
+#include "tools/Interrupt.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include "flow/KXBase.h"
+
+namespace {
+
+// The handler's whole state. Lock-free atomics, so the handler may read and write them.
+std::atomic<bool> interrupted{false};
+std::atomic<KXBase*> nodeToStop{nullptr};
+std::atomic<const char*> fileToRemove{nullptr};
+struct sigaction previousAction {};
+
+// Only async-signal-safe work: atomic stores, the node's Stop (one atomic store), unlink,
+// sigaction and raise.
+void OnInterrupt(int signalNumber)
+{
+  if (!interrupted.exchange(true)) {
+    KXBase* node = nodeToStop.load();
+    if (node != nullptr) node->Stop();
+    return;
+  }
+  const char* path = fileToRemove.load();
+  if (path != nullptr) unlink(path);
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  sigaction(signalNumber, &fallback, nullptr);
+  raise(signalNumber);
+}
+
+}  // namespace
+
+// No SA_RESTART: a read from a pipe or terminal and the node's pause return at once, so the
+// command comes back to look at the flag.
+InterruptWatch::InterruptWatch()
+{
+  interrupted.store(false);
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, &previousAction);
+}
+
+InterruptWatch::~InterruptWatch()
+{
+  sigaction(SIGINT, &previousAction, nullptr);
+  nodeToStop.store(nullptr);
+  fileToRemove.store(nullptr);
+}
+
+bool InterruptWatch::Interrupted() const { return interrupted.load(std::memory_order_relaxed); }
+
+void InterruptWatch::StopNode(KXBase* node) { nodeToStop.store(node); }
+
+void InterruptWatch::RemoveOnSecondInterrupt(const char* path) { fileToRemove.store(path); }
