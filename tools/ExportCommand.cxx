@@ -12,6 +12,7 @@
 #include "reader/TTudaData.h"
 #include "tools/CsvEventSink.h"
 #include "tools/Hdf5EventSink.h"
+#include "tools/Interrupt.h"
 #include "tools/Options.h"
 
 namespace {
@@ -65,8 +66,9 @@ bool ReadExportOptions(const std::vector<std::string>& args, ExportOptions& opti
   app.add_option("files", options.files)->required();
   app.add_option("--out", options.out)->required();
   app.add_option("--format", format)->check(CLI::IsMember({"hdf5", "csv"}));
-  app.add_option("--skip", options.skip);
-  app.add_option("--events", options.events);
+  // The check refuses the negative numbers that the conversion would wrap around.
+  app.add_option("--skip", options.skip)->check(CLI::NonNegativeNumber);
+  app.add_option("--events", options.events)->check(CLI::NonNegativeNumber);
   app.add_flag("--compress", options.compress);
   try {
     app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
@@ -89,14 +91,17 @@ uint64_t ItemsOf(const TTudaEvent& event)
 }
 
 // Every event of every file through one reader, so that the items after a file's last
-// event-start token come out with the next file's first event.
-void ExportEvents(const ExportOptions& options, TTudaData& reader, EventSink& sink, ExportTally& tally)
+// event-start token come out with the next file's first event. Ctrl-C ends it after the event
+// in hand.
+void ExportEvents(const ExportOptions& options, TTudaData& reader, EventSink& sink, const InterruptWatch& watch,
+                  ExportTally& tally)
 {
   uint64_t number = 0;
   for (const std::string& file : options.files) {
+    if (watch.Interrupted()) return;
     reader.OpenDataFile(file.c_str());
     tally.allOpened = reader.fFile.is_open() && tally.allOpened;
-    while (tally.events < options.events) {
+    while (tally.events < options.events && !watch.Interrupted()) {
       TTudaEvent* event = reader.GetNextEvent();
       if (event == nullptr) break;
       if (number >= options.skip) {
@@ -144,18 +149,22 @@ int RunExport(const std::vector<std::string>& args)
   std::unique_ptr<EventSink> sink = MakeSink(options, csvStream, error);
   if (!sink) return DataError(kCommandName, error);
 
-  // Standard output may carry the CSV: the reader's own lines go to standard error meanwhile.
-  std::streambuf* const savedOut = std::cout.rdbuf(std::cerr.rdbuf());
+  // When standard output carries the CSV, the reader's own lines go to standard error meanwhile.
+  std::streambuf* const savedOut = std::cout.rdbuf();
+  if (csvStream == stdout) std::cout.rdbuf(std::cerr.rdbuf());
+  InterruptWatch watch;
+  if (options.out != kStandardOutput) watch.RemoveOnSecondInterrupt(options.out.c_str());
   TTudaData reader;
   ExportTally tally;
   const auto start = std::chrono::steady_clock::now();
-  ExportEvents(options, reader, *sink, tally);
+  ExportEvents(options, reader, *sink, watch, tally);
   bool written = sink->Finish(tally.events, error);
   if (csvStream != nullptr && csvStream != stdout) written = std::fclose(csvStream) == 0 && written;
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   std::cout.rdbuf(savedOut);
   if (!written) return DataError(kCommandName, error.empty() ? "cannot write " + options.out : error);
   ShowSummary(tally, reader, elapsed.count());
+  if (watch.Interrupted()) return kExitInterrupted;
   return tally.allOpened ? kExitOk : kExitDataError;
 }
 
@@ -183,7 +192,10 @@ CSV: the header line event,kind,channel,value and one row per item.
   --events N        stop after writing N events
   --compress        shuffle and deflate the HDF5 datasets (smaller, slower)
 
+Ctrl-C ends the export after the event in hand; what was read so far is
+written as a whole file. A second Ctrl-C ends at once and removes OUT.
+
 Exit status: 0 when every file opened and the output was written, 1
-otherwise, 2 on a usage error.
+otherwise, 2 on a usage error, 130 after Ctrl-C.
 )",
                              RunExport};

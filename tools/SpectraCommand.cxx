@@ -47,7 +47,8 @@ bool ReadSpectraOptions(const std::vector<std::string>& args, SpectraOptions& op
   app.add_option("--kind", kind)->check(CLI::IsMember({"adc", "tdc", "all"}));
   app.add_option("--channels", channels);
   app.add_option("--bins", options.bins)->check(CLI::Range(uint32_t(1), kMaxBins));
-  app.add_option("--steps", options.steps);
+  // The check refuses the negative numbers that the conversion would wrap around.
+  app.add_option("--steps", options.steps)->check(CLI::NonNegativeNumber);
   app.add_option("--format", format)->check(CLI::IsMember({"png", "svg"}));
   app.add_option("--plugin", options.pluginPath);
   app.add_flag("--linear", linear);
