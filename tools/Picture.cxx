@@ -23,6 +23,7 @@ constexpr PLFLT kRampGreen[] = {0.00, 0.41, 0.79, 0.91};
 constexpr PLFLT kRampBlue[] = {0.33, 0.56, 0.38, 0.14};
 constexpr PLINT kRampPoints = sizeof kRampPositions / sizeof kRampPositions[0];
 constexpr PLINT kLineRgb[] = {31, 119, 180};
+constexpr PLINT kLabelDigits = 6;
 
 }  // namespace
 
@@ -42,6 +43,9 @@ Picture::Picture(PictureFormat format, int width, int height)
   plscol0(kLineColour, kLineRgb[0], kLineRgb[1], kLineRgb[2]);
   plscmap1l(1, kRampPoints, kRampPositions, kRampRed, kRampGreen, kRampBlue, nullptr);
   plinit();
+  // Values up to 65536 are labelled in full rather than with a separate power of ten.
+  plsxax(kLabelDigits, 0);
+  plsyax(kLabelDigits, 0);
   drawing = true;
 }
 
