@@ -3,7 +3,7 @@
 #include <hdf5.h>
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 // One growing one-dimensional HDF5 dataset of numbers: rows are gathered in memory and written
 // a chunk at a time, so that appending a row allocates nothing and calls no library. The group
@@ -22,11 +22,11 @@ class Hdf5Column {
 
   void Push(T row)
   {
-    rows.push_back(row);
-    if (rows.size() == kChunkRows) WriteHeld();
+    rows[held++] = row;
+    if (held == kChunkRows) WriteHeld();
   }
   // Rows pushed so far.
-  uint64_t Size() const { return written + rows.size(); }
+  uint64_t Size() const { return written + held; }
   // Writes the rows still held and closes the dataset; false when any write failed.
   bool Close();
 
@@ -34,7 +34,8 @@ class Hdf5Column {
   void WriteHeld();
 
   hid_t dataset = H5I_INVALID_HID;
-  std::vector<T> rows;
+  const std::unique_ptr<T[]> rows;  // kChunkRows, of which `held` are pushed and not yet written
+  hsize_t held = 0;
   hsize_t written = 0;
   bool failed = false;
 };
