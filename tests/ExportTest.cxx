@@ -1,4 +1,4 @@
-#include "tools/ExportCommand.h"
+#include "tools/Tuda.h"
 
 #include <gtest/gtest.h>
 #include <hdf5.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tools/ExitStatus.h"
 #include "writer/MidasFileWriter.h"
 
 // `tuda export` in-process, its HDF5 files read back through the HDF5 library, and the program
@@ -139,10 +140,11 @@ class ExportTest : public testing::Test {
 
   std::string DataFile(bool swapped) const { return folder.Path(swapped ? "swapped.dat" : "native.dat"); }
 
-  int Run(const std::vector<std::string>& args)
+  int Run(std::vector<std::string> args)
   {
+    args.insert(args.begin(), "export");
     int status = 0;
-    console = CaptureConsole([&] { status = kExportCommand.run(args); });
+    console = CaptureConsole([&] { status = RunTuda(args); });
     return status;
   }
 
@@ -156,7 +158,7 @@ TEST_F(ExportTest, Hdf5ReadsBackAsTheEventsInBothByteOrdersCompressedOrNot)
     for (const bool compress : {false, true}) {
       SCOPED_TRACE(std::to_string(swapped) + std::to_string(compress));
       const std::string out = folder.Path("events.h5");
-      std::vector<std::string> args{DataFile(swapped), "--out", out};
+      std::vector<std::string> args{DataFile(swapped), "--out", out, "--overwrite"};
       if (compress) args.push_back("--compress");
       EXPECT_EQ(Run(args), kExitOk);
       const Hdf5Contents contents = ReadHdf5(out);
@@ -232,8 +234,11 @@ TEST_F(ExportTest, MissingFileIsReportedAfterTheRest)
 
 TEST_F(ExportTest, UnwritableOutputFails)
 {
+  EXPECT_EQ(Run({DataFile(false), "--out", DataFile(false)}), kExitDataError);
+  EXPECT_EQ(console.err, "tuda export: " + DataFile(false) + " exists; give --overwrite to replace it\n");
   EXPECT_EQ(Run({DataFile(false), "--out", folder.Path("no/such.h5")}), kExitDataError);
-  EXPECT_EQ(console.err, "tuda export: cannot create the HDF5 file " + folder.Path("no/such.h5") + "\n");
+  EXPECT_EQ(console.err,
+            "tuda export: cannot write " + folder.Path("no/such.h5") + ": No such file or directory\n");
   EXPECT_EQ(Run({DataFile(false), "--out", folder.Path("no/such.csv")}), kExitDataError);
   EXPECT_EQ(console.err,
             "tuda export: cannot write " + folder.Path("no/such.csv") + ": No such file or directory\n");

@@ -1,4 +1,4 @@
-#include "tools/RunCommand.h"
+#include "tools/Tuda.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -93,7 +93,8 @@ class RunCommandTest : public testing::Test {
     out.str("");
     err.str("");
     const ConsoleRedirect redirect(outBuffer != nullptr ? outBuffer : out.rdbuf(), err.rdbuf());
-    return kRunCommand.run(args);
+    args.insert(args.begin(), "run");
+    return RunTuda(args);
   }
 
   // The node's and the receiver's lines for a run of `path` that sends `listings`.
@@ -202,13 +203,13 @@ TEST_F(RunCommandTest, InterruptStopsTheRunCleanly) {
   writer.join();
   sigaction(SIGPIPE, &oldPipe, nullptr);
 
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(status, 130);
   const std::string text = console.str();
   const size_t listed = Occurrences(text, "ADCChannel:\t") - 1;
   EXPECT_GE(listed, 1u);
   EXPECT_LT(listed, events);
   EXPECT_EQ(text.substr(text.size() - 20), "\nStop()\nsrc deleted\n");
-  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(err.str(), "tuda run: interrupted\n");
 }
 
 // ---- Error paths -------------------------------------------------------------------------------
@@ -241,21 +242,58 @@ TEST_F(RunCommandTest, PluginThatDoesNotLoadExitsWithOne) {
 }
 
 TEST_F(RunCommandTest, UsageErrorsExitWithTwo) {
+  const std::string steps = "--steps: needs a whole decimal number from 0 to 4294967295, not ";
+  const std::string interval = "--interval: needs a decimal number from 0 to 4294.967295, not ";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{}, "give --file or --listfile, one of them"},
-      {{"--file", "a", "--listfile", "b"}, "give --file or --listfile, one of them"},
-      {{"--file", "a", "--print", "all"}, "--print needs values, types or none, not 'all'"},
-      {{"--file", "a", "--steps", "-1"}, "--steps needs a whole number of at least 0, not '-1'"},
-      {{"--file", "a", "--steps", "4294967296"}, "--steps needs a whole number up to 4294967295"},
-      {{"--file", "a", "--interval", "soon"}, "--interval needs a number of seconds, not 'soon'"},
-      {{"--file", "a", "extra"}, "unexpected argument 'extra'"},
-      {{"--file", "a", "--fast"}, "unknown option --fast"},
+      {{"--file", "a", "--listfile", "b"}, "--file excludes --listfile"},
+      {{"--file", ""}, "--file: needs a name, not ''"},
+      {{"--listfile", ""}, "--listfile: needs a name, not ''"},
+      {{"--file", "a", "--name", ""}, "--name: needs a name, not ''"},
+      {{"--file", "a", "--plugin", ""}, "--plugin: needs a name, not ''"},
+      {{"--file", "a", "--print", "all"}, "--print: all not in {none,types,values}"},
+      {{"--file", "a", "--steps", "-1"}, steps + "'-1'"},
+      {{"--file", "a", "--steps", "+1"}, steps + "'+1'"},
+      {{"--file", "a", "--steps", "4294967296"}, steps + "'4294967296'"},
+      {{"--file", "a", "--steps", "0x10"}, steps + "'0x10'"},
+      {{"--file", "a", "--steps", "1.0"}, steps + "'1.0'"},
+      {{"--file", "a", "--interval", "soon"}, interval + "'soon'"},
+      {{"--file", "a", "--interval", "0x10"}, interval + "'0x10'"},
+      {{"--file", "a", "--interval", "-1"}, interval + "'-1'"},
+      {{"--file", "a", "--interval", "1s"}, interval + "'1s'"},
+      {{"--file", "a", "--interval", "4294.967296"}, interval + "'4294.967296'"},
+      {{"--file", "a", "--interval", "1e999"}, interval + "'1e999'"},
+      {{"--file", "a", "--interval", "inf"}, interval + "'inf'"},
+      {{"--file", "a", "--interval", "1e"}, interval + "'1e'"},
+      {{"--file", "a", "extra"}, "The following argument was not expected: extra"},
+      {{"--file", "a", "--fast"}, "The following argument was not expected: --fast"},
+      {{"--file", "a", "--stats=0"}, "stats was given a disallowed flag override"},
   };
   for (const auto& [args, message] : cases) {
-    EXPECT_EQ(Run(args), 2);
+    EXPECT_EQ(Run(args), 2) << message;
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(err.str(), "tuda run: " + message + " (see tuda help run)\n");
   }
+}
+
+// Decimal and exponent forms; below a microsecond the pause is none.
+TEST_F(RunCommandTest, IntervalsInEveryDecimalForm) {
+  const std::string path = WriteFile("run.dat", RunBytes(1, 1));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"1e-50", "0"}, {"0.0000009", "0"}, {"0", "0"}, {".5e-3", "0.0005"}, {"2.5E-4", "0.00025"}, {"1.", "1"}};
+  for (const auto& [text, shown] : cases) {
+    EXPECT_EQ(Run({"--file", path, "--interval", text, "--steps", "1", "--print", "none"}), 0) << text;
+    EXPECT_NE(out.str().find("src running: 1, " + shown + "\n"), std::string::npos) << text << out.str();
+  }
+}
+
+// A run cut short by its step limit did not read the file to its end: no volume is claimed.
+TEST_F(RunCommandTest, StatsOfACutShortRunLeaveTheVolumeOut) {
+  const std::string path = WriteFile("run.dat", RunBytes(2, 2));
+  EXPECT_EQ(Run({"--file", path, "--stats", "--steps", "1", "--print", "none"}), 0);
+  const std::string line = err.str();
+  EXPECT_EQ(line.rfind("tuda run: 1 events, 0 ADC items, 0 TDC items, ", 0), 0u) << line;
+  EXPECT_EQ(line.find("MB"), std::string::npos) << line;
 }
 
 }  // namespace

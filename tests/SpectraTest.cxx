@@ -1,4 +1,4 @@
-#include "tools/SpectraCommand.h"
+#include "tools/Tuda.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tools/ExitStatus.h"
 #include "tools/ChannelList.h"
 #include "tools/KindHistogram.h"
 #include "tools/SpectrumPlots.h"
@@ -92,9 +93,10 @@ class SpectraTest : public testing::Test {
   // `tuda spectra` on `args`, writing into the scratch folder's "out", with the console captured.
   int Run(std::vector<std::string> args)
   {
+    args.insert(args.begin(), "spectra");
     args.insert(args.end(), {"--out", Out(), "--plugin", UKMIDAS_PLUGIN_PATH});
     int status = 0;
-    console = CaptureConsole([&] { status = kSpectraCommand.run(args); });
+    console = CaptureConsole([&] { status = RunTuda(args); });
     return status;
   }
 

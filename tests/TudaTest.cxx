@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -10,8 +11,7 @@
 #include <sstream>
 
 #include "tests/TestSupport.h"
-#include "tools/Command.h"
-#include "tools/GenCommand.h"
+#include "tools/ExitStatus.h"
 #include "writer/MidasFileWriter.h"
 
 namespace {
@@ -89,18 +89,35 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
             "  info    Decode a file and print the reader's counters\n"
             "  stat    Summarise data files at a glance\n"
             "  export  Write every decoded item as HDF5 or CSV\n"
-            "  spectra Draw the spectra the source node delivers\n\n"
-            "Run 'tuda help SUBCOMMAND' for its arguments and options.\n");
+            "  spectra Draw the spectra the source node delivers\n"
+            "  help    Show the help of tuda or of one subcommand\n\n"
+            "Run 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
+            "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
+            "2 on a usage error, 130 after Ctrl-C.\n");
   EXPECT_EQ(err.str(), "");
 }
 
-TEST_F(TudaTest, HelpOfOneSubcommand)
+// `tuda help X` and `tuda X --help` give the same text, which names the exit statuses.
+TEST_F(TudaTest, HelpOfEverySubcommand)
 {
-  EXPECT_EQ(Run({"help", "gen"}), kExitOk);
-  EXPECT_EQ(out.str(), kGenCommand.usage);
-  EXPECT_EQ(Run({"gen", "out.dat", "--help"}), kExitOk);
-  EXPECT_EQ(out.str(), kGenCommand.usage);
-  EXPECT_FALSE(std::filesystem::exists("out.dat"));
+  for (const std::string name : {"run", "events", "gen", "dump", "info", "stat", "help"}) {
+    EXPECT_EQ(Run({"help", name}), kExitOk) << name;
+    const std::string help = out.str();
+    std::string oneLine = help;
+    std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+    EXPECT_EQ(help.rfind("Usage: tuda " + name + " ", 0), 0u) << help;
+    EXPECT_NE(help.find("\nExit status: 0 "), std::string::npos) << help;
+    EXPECT_NE(oneLine.find(" 2 on a usage error"), std::string::npos) << help;
+    EXPECT_EQ(Run({name, "--help"}), kExitOk) << name;
+    EXPECT_EQ(out.str(), help);
+    EXPECT_EQ(err.str(), "");
+  }
+}
+
+TEST_F(TudaTest, HelpNeverRunsTheSubcommand)
+{
+  EXPECT_EQ(Run({"gen", folder.Path("out.dat"), "--help"}), kExitOk);
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("out.dat")));
 }
 
 TEST_F(TudaTest, GenIsDeterministicPerSeed)
@@ -115,7 +132,8 @@ TEST_F(TudaTest, GenIsDeterministicPerSeed)
 TEST_F(TudaTest, GenWritesExactlyTheBlocksAsked)
 {
   EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--blocks", "3", "--swapped", "1"}), kExitOk);
-  EXPECT_EQ(out.str(), folder.Path("run.dat") + ": 3 blocks of 32768 bytes\n");
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), "tuda gen: " + folder.Path("run.dat") + ": 3 blocks of 32768 bytes\n");
   const std::string bytes = ReadBytes("run.dat");
   ASSERT_EQ(bytes.size(), 3 * TEGBlockSize);
   for (uint32_t block = 0; block < 3; ++block) {
@@ -127,7 +145,7 @@ TEST_F(TudaTest, GenWritesExactlyTheBlocksAsked)
 TEST_F(TudaTest, GenCountsOneBlockInTheSingular)
 {
   EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--blocks", "1"}), kExitOk);
-  EXPECT_EQ(out.str(), folder.Path("run.dat") + ": 1 block of 32768 bytes\n");
+  EXPECT_EQ(err.str(), "tuda gen: " + folder.Path("run.dat") + ": 1 block of 32768 bytes\n");
   EXPECT_EQ(ReadBytes("run.dat").size(), TEGBlockSize);
 }
 
@@ -262,67 +280,73 @@ TEST_F(TudaTest, UnknownSubcommand)
   EXPECT_EQ(err.str(), "tuda: unknown subcommand 'frob' (see tuda --help)\n");
 }
 
-TEST_F(TudaTest, HelpOfTwoSubcommands)
+TEST_F(TudaTest, HelpOfHelp)
 {
-  EXPECT_EQ(Run({"help", "gen", "dump"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda help: give one subcommand (see tuda --help)\n");
+  EXPECT_EQ(Run({"help", "help"}), kExitOk);
+  EXPECT_EQ(out.str().rfind("Usage: tuda help [OPTIONS] [SUBCOMMAND]\n", 0), 0u) << out.str();
 }
 
-TEST_F(TudaTest, UnknownOption)
+// Every malformed value is a usage error that names the option and the value, and nothing runs.
+TEST_F(TudaTest, MalformedValuesAreUsageErrors)
 {
-  EXPECT_EQ(Run({"events", "--fast", "run.dat"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda events: unknown option --fast (see tuda help events)\n");
-  EXPECT_EQ(out.str(), "");
-}
-
-TEST_F(TudaTest, OptionWithoutItsValue)
-{
-  EXPECT_EQ(Run({"dump", "run.dat", "--block"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda dump: option --block needs a value (see tuda help dump)\n");
-}
-
-TEST_F(TudaTest, FlagGivenAValue)
-{
-  EXPECT_EQ(Run({"info", "run.dat", "--debug=1"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda info: option --debug takes no value (see tuda help info)\n");
-}
-
-TEST_F(TudaTest, CountThatIsNotAWholeNumber)
-{
-  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--events=12x"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda gen: --events needs a whole number of at least 1, not '12x' (see tuda help gen)\n");
-  EXPECT_EQ(Run({"dump", "run.dat", "--block", "0"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda dump: --block needs a whole number of at least 1, not '0' (see tuda help dump)\n");
-  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--seed", "-1"}), kExitUsage);
-  EXPECT_FALSE(std::filesystem::exists(folder.Path("run.dat")));
-}
-
-TEST_F(TudaTest, FractionOutOfRange)
-{
-  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--swapped", "1.5"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda gen: --swapped needs a fraction from 0 to 1, not '1.5' (see tuda help gen)\n");
-}
-
-TEST_F(TudaTest, EventsAndBlocksTogether)
-{
-  EXPECT_EQ(Run({"gen", folder.Path("run.dat"), "--events", "1", "--blocks", "1"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda gen: give --events or --blocks, not both (see tuda help gen)\n");
-}
-
-TEST_F(TudaTest, MissingFileArgument)
-{
-  EXPECT_EQ(Run({"events"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda events: no data file given (see tuda help events)\n");
-  EXPECT_EQ(Run({"dump"}), kExitUsage);
-  EXPECT_EQ(err.str(), "tuda dump: give exactly one data file (see tuda help dump)\n");
+  const std::string target = folder.Path("out.dat");
+  const std::string count = "needs a whole decimal number from 1 to ";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"dump", "run.dat", "--blocks", "18446744073709551615"}, "--blocks: " + count + "4294967295, not '18446744073709551615'"},
+      {{"dump", "run.dat", "--block", "4294967296"}, "--block: " + count + "4294967295, not '4294967296'"},
+      {{"dump", "run.dat", "--block", "0"}, "--block: " + count + "4294967295, not '0'"},
+      {{"dump", "run.dat", "--block", "0x10"}, "--block: " + count + "4294967295, not '0x10'"},
+      {{"dump", "run.dat", "--block", "+2"}, "--block: " + count + "4294967295, not '+2'"},
+      {{"dump", "run.dat", "--block", " 2"}, "--block: " + count + "4294967295, not ' 2'"},
+      {{"gen", target, "--events=12x"}, "--events: " + count + "18446744073709551615, not '12x'"},
+      {{"gen", target, "--events", "18446744073709551616"}, "--events: " + count + "18446744073709551615, not '18446744073709551616'"},
+      {{"gen", target, "--blocks", ""}, "--blocks: " + count + "18446744073709551615, not ''"},
+      {{"gen", target, "--seed", "-1"}, "--seed: needs a whole decimal number from 0 to 18446744073709551615, not '-1'"},
+      {{"gen", target, "--swapped", "1.5"}, "--swapped: needs a decimal number from 0 to 1, not '1.5'"},
+      {{"gen", target, "--swapped", "nan"}, "--swapped: needs a decimal number from 0 to 1, not 'nan'"},
+      {{"gen", target, "--swapped", "0x0.8"}, "--swapped: needs a decimal number from 0 to 1, not '0x0.8'"},
+      {{"gen", ""}, "OUT: needs a name, not ''"},
+      {{"gen", target, "--events", "1", "--blocks", "1"}, "--events excludes --blocks"},
+      {{"info", "run.dat", "--debug=1"}, "debug was given a disallowed flag override"},
+      {{"events", "--fast", "run.dat"}, "The following argument was not expected: --fast"},
+      {{"events"}, "FILE is required"},
+      {{"stat", ""}, "FILE: needs a name, not ''"},
+      {{"dump", "run.dat", "--block"}, "--block: 1 required N missing"},
+      {{"help", "gen", "dump"}, "The following argument was not expected: dump"},
+  };
+  for (const auto& [args, message] : cases) {
+    EXPECT_EQ(Run(args), kExitUsage) << message;
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "tuda " + args[0] + ": " + message + " (see tuda help " + args[0] + ")\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(target));
 }
 
 TEST_F(TudaTest, GenIntoAFolderThatDoesNotExist)
 {
   const std::string path = folder.Path("missing/run.dat");
   EXPECT_EQ(Run({"gen", path}), kExitDataError);
-  EXPECT_EQ(err.str(), "tuda gen: cannot write " + path + "\n");
+  EXPECT_EQ(err.str(), "tuda gen: cannot write " + path + ": No such file or directory\n");
   EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(TudaTest, GenOverwritesOnlyWhenAsked)
+{
+  const std::string path = folder.Path("run.dat");
+  std::ofstream(path) << "kept";
+  EXPECT_EQ(Run({"gen", path, "--blocks", "1"}), kExitDataError);
+  EXPECT_EQ(err.str(), "tuda gen: " + path + " exists; give --overwrite to replace it\n");
+  EXPECT_EQ(ReadBytes("run.dat"), "kept");
+  EXPECT_EQ(Run({"gen", path, "--blocks", "1", "--overwrite"}), kExitOk);
+  EXPECT_EQ(ReadBytes("run.dat").size(), TEGBlockSize);
+  // Nothing but the target is left in the folder: the temporary file took its name.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+TEST_F(TudaTest, GenIntoAFolderGivesTheSystemsReason)
+{
+  EXPECT_EQ(Run({"gen", folder.Path()}), kExitDataError);
+  EXPECT_EQ(err.str(), "tuda gen: cannot write " + folder.Path() + ": Is a directory\n");
 }
 
 TEST_F(TudaTest, EventsGoOnAfterAFileThatDoesNotOpen)
@@ -349,6 +373,14 @@ TEST_F(TudaTest, DumpBeyondTheLastBlockCountsTheWholeBlocks)
   EXPECT_EQ(Run({"dump", path, "--block", "7"}), kExitDataError);
   EXPECT_EQ(err.str(), "tuda dump: " + path + " holds only 3 whole blocks\n");
   EXPECT_EQ(out.str(), "OpenDataFile: Opened data file " + path + "\n");
+}
+
+TEST_F(TudaTest, StatWritesNoSummaryWhenNoFileOpens)
+{
+  const std::string missing = folder.Path("missing.dat");
+  EXPECT_EQ(Run({"stat", missing}), kExitDataError);
+  EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\n");
+  EXPECT_EQ(out.str(), "");
 }
 
 TEST_F(TudaTest, InfoOnAFileThatDoesNotOpen)

@@ -1,56 +1,64 @@
 #include "tools/DumpCommand.h"
 
 #include "reader/TTudaData.h"
-#include "tools/Options.h"
+#include "tools/CommandLine.h"
+#include "tools/ExitStatus.h"
+#include "tools/Interrupt.h"
+#include "tools/OptionChecks.h"
+#include "tools/ReaderProgress.h"
+#include "tools/Text.h"
 
 namespace {
 
-const std::vector<OptionRule> kDumpOptions{{"--block", true}, {"--blocks", true}};
+constexpr const char* kName = "dump";
+constexpr uint64_t kLargestBlockNumber = 4294967295ULL;
 
-// Blocks are counted from 1, as the reader's "End of block" line counts them.
-int DumpBlocks(TTudaData& reader, const std::string& file, uint64_t first, uint64_t count)
-{
-  for (uint64_t block = 1; block < first + count; ++block) {
-    if (!reader.GetDataBlock()) {
-      return DataError("dump", file + " holds only " + Counted(block - 1, "whole block"));
+class DumpCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description(
+        "Lists the event words of blocks as the reader's DumpEvents writes them: one\n"
+        "line per item, the event-start tokens, and the end of each block.");
+    app.add_option("FILE", file, "the data file")->required()->check(NotEmpty());
+    AddCount(app, "--block", first, 1, kLargestBlockNumber, "the first block to list, counting from 1 (default 1)");
+    AddCount(app, "--blocks", count, 1, kLargestBlockNumber, "how many blocks to list (default 1)");
+    app.footer(
+        "Exit status: 0 when every chosen block was listed, 1 when the file does not open,\n"
+        "ends before a chosen block or standard output could not be written, 2 on a usage\n"
+        "error, 130 after Ctrl-C.");
+  }
+
+  int Run() override
+  {
+    TTudaData reader;
+    reader.OpenDataFile(file.c_str());
+    if (!reader.fFile.is_open()) return kExitDataError;
+    const std::vector<std::string> files{file};
+    const InterruptWatch watch;
+    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, 1);
+    // Blocks are counted from 1, as the reader's "End of block" line counts them.
+    for (uint64_t block = 1; block < first + count; ++block) {
+      if (!KeepGoing(watch)) break;
+      if (!reader.GetDataBlock()) {
+        progress.Clear();
+        return DataError(kName, file + " holds only " + Counted(block - 1, "whole block"));
+      }
+      progress.Tick();
+      if (block < first) continue;
+      reader.DecodeHeader();
+      reader.DumpEvents();
     }
-    if (block < first) continue;
-    reader.DecodeHeader();
-    reader.DumpEvents();
+    progress.Clear();
+    return watch.Interrupted() ? ReportInterrupted(kName) : kExitOk;
   }
-  return kExitOk;
-}
 
-int RunDump(const std::vector<std::string>& args)
-{
-  ParsedArgs parsed;
-  uint64_t first = 0;
-  uint64_t count = 0;
-  std::string error;
-  if (!ParseArgs(args, kDumpOptions, parsed, error) || !CountOption(parsed, "--block", 1, 1, first, error) ||
-      !CountOption(parsed, "--blocks", 1, 1, count, error)) {
-    return UsageError("dump", error);
-  }
-  if (parsed.positional.size() != 1) return UsageError("dump", "give exactly one data file");
-
-  TTudaData reader;
-  reader.OpenDataFile(parsed.positional[0].c_str());
-  if (!reader.fFile.is_open()) return kExitDataError;
-  return DumpBlocks(reader, parsed.positional[0], first, count);
-}
+ private:
+  std::string file;
+  uint64_t first = 1;
+  uint64_t count = 1;
+};
 
 }  // namespace
 
-const Command kDumpCommand{"dump", "List the words of blocks",
-                           R"(Usage: tuda dump FILE [--block N] [--blocks K]
-
-Lists the event words of blocks as the reader's DumpEvents writes them: one
-line per item, the event-start tokens, and the end of each block.
-
-  --block N    the first block to list, counting from 1 (default 1)
-  --blocks K   how many blocks to list (default 1)
-
-Exit status: 0 when every chosen block was listed, 1 when the file does not
-open or ends before a chosen block, 2 on a usage error.
-)",
-                           RunDump};
+const CommandEntry kDumpCommand{kName, "List the words of blocks", MakeCommand<DumpCommand>};

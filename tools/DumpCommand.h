@@ -3,4 +3,4 @@
 #include "tools/Command.h"
 
 // `tuda dump`: the reader's word-by-word listing of chosen blocks.
-extern const Command kDumpCommand;
+extern const CommandEntry kDumpCommand;

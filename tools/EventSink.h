@@ -12,8 +12,8 @@ class EventSink {
 
   // Every item of one event, numbered `number`.
   virtual void Write(const TTudaEvent& event, uint64_t number) = 0;
-  // After the last event: writes what is still held and closes the output. False, with
-  // `error`, when any part of the output could not be written.
+  // After the last event: writes what is still held. False, with `error`, when any part of the
+  // output could not be written (a stream the caller owns tells it its own way).
   virtual bool Finish(uint64_t events, std::string& error) = 0;
 };
 

@@ -1,41 +1,60 @@
 #include "tools/EventsCommand.h"
 
 #include "reader/TTudaData.h"
-#include "tools/Options.h"
+#include "tools/CommandLine.h"
+#include "tools/ExitStatus.h"
+#include "tools/Interrupt.h"
+#include "tools/OptionChecks.h"
+#include "tools/ReaderProgress.h"
 
 namespace {
 
-// Writes nothing of its own, so its output can be compared byte for byte with the reader's.
-int RunEvents(const std::vector<std::string>& args)
-{
-  ParsedArgs parsed;
-  std::string error;
-  if (!ParseArgs(args, {}, parsed, error)) return UsageError("events", error);
-  if (parsed.positional.empty()) return UsageError("events", "no data file given");
+constexpr const char* kName = "events";
+constexpr unsigned kEventsPerLook = 4096;
 
-  TTudaData reader;
-  bool allOpened = true;
-  for (const std::string& file : parsed.positional) {
-    reader.OpenDataFile(file.c_str());
-    allOpened = allOpened && reader.fFile.is_open();
-    while (TTudaEvent* event = reader.GetNextEvent()) {
-      event->Print(nullptr);
-      event->Clear(nullptr);
-    }
+// Writes nothing of its own, so its output can be compared byte for byte with the reader's.
+class EventsCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description(
+        "Decodes the files in order with one reader and prints every event it returns.\n"
+        "The reader keeps its state from one file to the next: the items after a file's\n"
+        "last event-start token come out with the first event of the next file.\n"
+        "Only the reader's own lines are written.");
+    app.add_option("FILE", files, "data files")->required()->check(NotEmpty());
+    app.footer(
+        "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
+        "file did not open or standard output could not be written, 2 on a usage error, 130\n"
+        "after Ctrl-C.");
   }
-  return allOpened ? kExitOk : kExitDataError;
-}
+
+  int Run() override
+  {
+    TTudaData reader;
+    const InterruptWatch watch;
+    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, kEventsPerLook);
+    bool allOpened = true;
+    for (const std::string& file : files) {
+      if (!KeepGoing(watch)) break;
+      reader.OpenDataFile(file.c_str());
+      allOpened = allOpened && reader.fFile.is_open();
+      TTudaEvent* event = nullptr;
+      while (KeepGoing(watch) && (event = reader.GetNextEvent()) != nullptr) {
+        event->Print(nullptr);
+        event->Clear(nullptr);
+        progress.Tick();
+      }
+    }
+    progress.Clear();
+    if (watch.Interrupted()) return ReportInterrupted(kName);
+    return allOpened ? kExitOk : kExitDataError;
+  }
+
+ private:
+  std::vector<std::string> files;
+};
 
 }  // namespace
 
-const Command kEventsCommand{"events", "Decode data files and print every event",
-                             R"(Usage: tuda events FILE [FILE...]
-
-Decodes the files in order with one reader and prints every event it returns.
-The reader keeps its state from one file to the next: the items after a file's
-last event-start token come out with the first event of the next file.
-Only the reader's own lines are written.
-
-Exit status: 0 when every file opened, 1 otherwise, 2 on a usage error.
-)",
-                             RunEvents};
+const CommandEntry kEventsCommand{kName, "Decode data files and print every event", MakeCommand<EventsCommand>};

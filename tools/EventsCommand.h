@@ -3,4 +3,4 @@
 #include "tools/Command.h"
 
 // `tuda events`: every event of one or more data files, exactly as the reader prints them.
-extern const Command kEventsCommand;
+extern const CommandEntry kEventsCommand;

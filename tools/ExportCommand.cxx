@@ -1,201 +1,187 @@
 #include "tools/ExportCommand.h"
 
-#include <CLI/CLI.hpp>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
+#include <limits>
 #include <memory>
 
 #include "reader/TTudaData.h"
+#include "tools/CommandLine.h"
 #include "tools/CsvEventSink.h"
+#include "tools/ExitStatus.h"
 #include "tools/Hdf5EventSink.h"
 #include "tools/Interrupt.h"
-#include "tools/Options.h"
+#include "tools/OptionChecks.h"
+#include "tools/OutputFile.h"
+#include "tools/ReaderProgress.h"
 
 namespace {
 
-constexpr const char* kCommandName = "export";
+constexpr const char* kName = "export";
 constexpr const char* kStandardOutput = "-";
 constexpr const char* kCsvExtension = ".csv";
+constexpr const char* kCsvFormat = "csv";
+constexpr const char* kHdf5Format = "hdf5";
+constexpr uint64_t kLargestCount = std::numeric_limits<uint64_t>::max();
+constexpr unsigned kEventsPerLook = 4096;
 
-enum class ExportFormat { kHdf5, kCsv };
-
-struct ExportOptions {
-  std::vector<std::string> files;
-  std::string out;
-  ExportFormat format = ExportFormat::kHdf5;
-  uint64_t skip = 0;
-  uint64_t events = UINT64_MAX;  // no limit
-  bool compress = false;
-};
+using Clock = std::chrono::steady_clock;
 
 bool EndsWith(const std::string& text, const std::string& end)
 {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Without --format, standard output and a name ending in .csv take CSV, anything else HDF5.
-bool ChooseFormat(const std::string& format, ExportOptions& options, std::string& error)
-{
-  const bool toStandardOutput = options.out == kStandardOutput;
-  if (format.empty()) {
-    const bool csv = toStandardOutput || EndsWith(options.out, kCsvExtension);
-    options.format = csv ? ExportFormat::kCsv : ExportFormat::kHdf5;
-  } else {
-    options.format = format == "csv" ? ExportFormat::kCsv : ExportFormat::kHdf5;
-  }
-  if (toStandardOutput && options.format == ExportFormat::kHdf5) {
-    error = "standard output takes CSV only";
-    return false;
-  }
-  if (options.compress && options.format == ExportFormat::kCsv) {
-    error = "--compress applies to HDF5 only";
-    return false;
-  }
-  return true;
-}
-
-bool ReadExportOptions(const std::vector<std::string>& args, ExportOptions& options, std::string& error)
-{
-  CLI::App app;
-  app.set_help_flag();
-  std::string format;
-  app.add_option("files", options.files)->required();
-  app.add_option("--out", options.out)->required();
-  app.add_option("--format", format)->check(CLI::IsMember({"hdf5", "csv"}));
-  // The check refuses the negative numbers that the conversion would wrap around.
-  app.add_option("--skip", options.skip)->check(CLI::NonNegativeNumber);
-  app.add_option("--events", options.events)->check(CLI::NonNegativeNumber);
-  app.add_flag("--compress", options.compress);
-  try {
-    app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
-  } catch (const CLI::ParseError& failure) {
-    error = failure.what();
-    return false;
-  }
-  return ChooseFormat(format, options, error);
-}
-
-struct ExportTally {
-  uint64_t events = 0;
-  uint64_t items = 0;
-  bool allOpened = true;
-};
-
 uint64_t ItemsOf(const TTudaEvent& event)
 {
   return event.adcItems.size() + event.tdcItems.size() + event.scalerItems.size() + event.epicsItems.size();
 }
 
-// Every event of every file through one reader, so that the items after a file's last
-// event-start token come out with the next file's first event. Ctrl-C ends it after the event
-// in hand.
-void ExportEvents(const ExportOptions& options, TTudaData& reader, EventSink& sink, const InterruptWatch& watch,
-                  ExportTally& tally)
-{
-  uint64_t number = 0;
-  for (const std::string& file : options.files) {
-    if (watch.Interrupted()) return;
-    reader.OpenDataFile(file.c_str());
-    tally.allOpened = reader.fFile.is_open() && tally.allOpened;
-    while (tally.events < options.events && !watch.Interrupted()) {
-      TTudaEvent* event = reader.GetNextEvent();
-      if (event == nullptr) break;
-      if (number >= options.skip) {
-        sink.Write(*event, number);
-        tally.items += ItemsOf(*event);
-        ++tally.events;
-      }
-      event->Clear(nullptr);
-      ++number;
-    }
+// Sends std::cout to standard error while it lives, when standard output carries the data.
+class ConsoleAside {
+ public:
+  explicit ConsoleAside(bool aside) : saved(aside ? std::cout.rdbuf(std::cerr.rdbuf()) : nullptr) {}
+  ~ConsoleAside()
+  {
+    if (saved != nullptr) std::cout.rdbuf(saved);
   }
-}
+  ConsoleAside(const ConsoleAside&) = delete;
+  ConsoleAside& operator=(const ConsoleAside&) = delete;
 
-void ShowSummary(const ExportTally& tally, const TTudaData& reader, double seconds)
-{
-  const double megabytes = static_cast<double>(reader.fBlocksRead) * TEGBlockSize / kBytesPerMegabyte;
-  char line[256];
-  std::snprintf(line, sizeof line, "tuda export: %llu events, %llu items, %.3f MB read, %.3f s, %.1f MB/s",
-                static_cast<unsigned long long>(tally.events), static_cast<unsigned long long>(tally.items),
-                megabytes, seconds, seconds > 0.0 ? megabytes / seconds : 0.0);
-  std::cerr << line << std::endl;
-}
+ private:
+  std::streambuf* const saved;
+};
 
-std::unique_ptr<EventSink> MakeSink(const ExportOptions& options, std::FILE*& csvStream, std::string& error)
-{
-  if (options.format == ExportFormat::kHdf5) {
-    auto sink = std::make_unique<Hdf5EventSink>(options.out, options.files, options.skip, options.compress);
+class ExportCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description(
+        "Decodes the files in order with one reader, as tuda events does, and writes every\n"
+        "item of every event it returns, events numbered from 0 in that order.\n\n"
+        "HDF5: for each kind K of adc, tdc, scaler and epics, the datasets /K/channel,\n"
+        "/K/value (unsigned 16-bit for adc and tdc, unsigned 32-bit for scaler, 32-bit float\n"
+        "for epics) and /K/offsets (one more row than events: the items of event i are rows\n"
+        "offsets[i] to offsets[i+1]); on the root the attributes files, events and\n"
+        "first_event. CSV: the header line event,kind,channel,value and one row per item.\n"
+        "A regular file is written under a temporary name beside OUT and renamed when\n"
+        "complete.");
+    app.add_option("FILE", files, "data files")->required()->check(NotEmpty());
+    app.add_option("--out", out,
+                   "the file to write; - writes CSV to standard output, and the reader's own lines "
+                   "then go to standard error")
+        ->required()
+        ->check(NotEmpty())
+        ->type_name("OUT");
+    app.add_option("--format", format, "hdf5 or csv (default: csv for - and names ending in .csv, hdf5 otherwise)")
+        ->check(CLI::IsMember({kHdf5Format, kCsvFormat}))
+        ->type_name("F");
+    AddCount(app, "--skip", skip, 0, kLargestCount, "pass over the first N events (they keep their numbers)");
+    AddCount(app, "--events", limit, 0, kLargestCount, "stop after writing N events");
+    app.add_flag("--compress", compress, "shuffle and deflate the HDF5 datasets (smaller, slower)")
+        ->disable_flag_override();
+    app.add_flag("--overwrite", overwrite, "replace an existing regular file")->disable_flag_override();
+    app.footer(
+        "A progress line is shown on standard error while it is a terminal, unless the CSV\n"
+        "goes to that terminal.\n\n"
+        "Exit status: 0 when every file was read to its end and the output written, 1 when a\n"
+        "file did not open, the output could not be written or OUT exists without\n"
+        "--overwrite, 2 on a usage error, 130 after Ctrl-C (nothing is left behind).");
+  }
+
+  int Run() override
+  {
+    if (format.empty()) format = out == kStandardOutput || EndsWith(out, kCsvExtension) ? kCsvFormat : kHdf5Format;
+    const bool csv = format == kCsvFormat;
+    if (out == kStandardOutput && !csv) return UsageError(kName, "standard output takes CSV only");
+    if (compress && csv) return UsageError(kName, "--compress applies to HDF5 only");
+
+    OutputFile output;
+    std::string error;
+    if (!output.Open(out, overwrite, error)) return DataError(kName, error);
+    std::unique_ptr<EventSink> sink = MakeSink(output, csv, error);
+    if (!sink) return DataError(kName, error);
+    Export(*sink, output);
+    if (interrupted) return ReportInterrupted(kName);
+    if (!sink->Finish(events, error) || !output.Commit(error)) return DataError(kName, error);
+    ShowSummary();
+    return allOpened ? kExitOk : kExitDataError;
+  }
+
+ private:
+  // HDF5 writes the file itself, by name: the temporary one, or a device as it is.
+  std::unique_ptr<EventSink> MakeSink(OutputFile& output, bool csv, std::string& error) const
+  {
+    if (csv) return std::make_unique<CsvEventSink>(output.Stream());
+    const char* path = output.TemporaryPath() != nullptr ? output.TemporaryPath() : out.c_str();
+    auto sink = std::make_unique<Hdf5EventSink>(path, files, skip, compress);
     if (!sink->Open(error)) return nullptr;
     return sink;
   }
-  csvStream = options.out == kStandardOutput ? stdout : std::fopen(options.out.c_str(), "w");
-  if (csvStream == nullptr) {
-    error = "cannot write " + options.out + ": " + std::strerror(errno);
-    return nullptr;
+
+  // Every event of every file through one reader, so that the items after a file's last
+  // event-start token come out with the next file's first event. Ctrl-C or a failed write ends
+  // it after the event in hand; the failure is told when the output is committed.
+  void Export(EventSink& sink, OutputFile& output)
+  {
+    const ConsoleAside aside(out == kStandardOutput);
+    InterruptWatch watch;
+    watch.RemoveOnSecondInterrupt(output.TemporaryPath());
+    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), out == kStandardOutput,
+                          kEventsPerLook);
+    const Clock::time_point start = Clock::now();
+    uint64_t number = 0;
+    bool going = true;
+    for (auto file = files.begin(); file != files.end() && going; ++file) {
+      reader.OpenDataFile(file->c_str());
+      allOpened = reader.fFile.is_open() && allOpened;
+      TTudaEvent* event = nullptr;
+      while ((going = KeepGoing(watch) && output.Good() && events < limit) && (event = reader.GetNextEvent())) {
+        if (number >= skip) Write(sink, *event, number);
+        ++number;
+        event->Clear(nullptr);
+        progress.Tick();
+      }
+    }
+    progress.Clear();
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    interrupted = watch.Interrupted();
   }
-  return std::make_unique<CsvEventSink>(csvStream);
-}
 
-int RunExport(const std::vector<std::string>& args)
-{
-  ExportOptions options;
-  std::string error;
-  if (!ReadExportOptions(args, options, error)) return UsageError(kCommandName, error);
-  std::FILE* csvStream = nullptr;
-  std::unique_ptr<EventSink> sink = MakeSink(options, csvStream, error);
-  if (!sink) return DataError(kCommandName, error);
+  void Write(EventSink& sink, const TTudaEvent& event, uint64_t number)
+  {
+    sink.Write(event, number);
+    items += ItemsOf(event);
+    ++events;
+  }
 
-  // When standard output carries the CSV, the reader's own lines go to standard error meanwhile.
-  std::streambuf* const savedOut = std::cout.rdbuf();
-  if (csvStream == stdout) std::cout.rdbuf(std::cerr.rdbuf());
-  InterruptWatch watch;
-  if (options.out != kStandardOutput) watch.RemoveOnSecondInterrupt(options.out.c_str());
+  void ShowSummary() const
+  {
+    const double megabytes = static_cast<double>(reader.fBlocksRead) * TEGBlockSize / kBytesPerMegabyte;
+    char line[256];
+    std::snprintf(line, sizeof line, "tuda export: %llu events, %llu items, %.3f MB read, %.3f s, %.1f MB/s",
+                  static_cast<unsigned long long>(events), static_cast<unsigned long long>(items), megabytes,
+                  seconds, seconds > 0.0 ? megabytes / seconds : 0.0);
+    std::cerr << line << std::endl;
+  }
+
+  std::vector<std::string> files;
+  std::string out;
+  std::string format;
+  uint64_t skip = 0;
+  uint64_t limit = kLargestCount;
+  bool compress = false;
+  bool overwrite = false;
+
   TTudaData reader;
-  ExportTally tally;
-  const auto start = std::chrono::steady_clock::now();
-  ExportEvents(options, reader, *sink, watch, tally);
-  bool written = sink->Finish(tally.events, error);
-  if (csvStream != nullptr && csvStream != stdout) written = std::fclose(csvStream) == 0 && written;
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  std::cout.rdbuf(savedOut);
-  if (!written) return DataError(kCommandName, error.empty() ? "cannot write " + options.out : error);
-  ShowSummary(tally, reader, elapsed.count());
-  if (watch.Interrupted()) return kExitInterrupted;
-  return tally.allOpened ? kExitOk : kExitDataError;
-}
+  uint64_t events = 0;
+  uint64_t items = 0;
+  double seconds = 0.0;
+  bool allOpened = true;
+  bool interrupted = false;
+};
 
 }  // namespace
 
-const Command kExportCommand{"export", "Write every decoded item as HDF5 or CSV",
-                             R"(Usage: tuda export FILE... --out OUT [--format hdf5|csv] [--skip N] [--events N]
-                   [--compress]
-
-Decodes the files in order with one reader, as tuda events does, and writes
-every item of every event it returns, events numbered from 0 in that order.
-
-HDF5: for each kind K of adc, tdc, scaler and epics, the datasets /K/channel,
-/K/value (the item's type: unsigned 16-bit for adc and tdc, unsigned 32-bit
-for scaler, 32-bit float for epics) and /K/offsets (one more row than events:
-the items of event i are rows offsets[i] to offsets[i+1]). On the root, the
-attributes files, events and first_event.
-CSV: the header line event,kind,channel,value and one row per item.
-
-  --out OUT         the file to write; - writes CSV to standard output, and
-                    the reader's own lines then go to standard error
-  --format F        hdf5 or csv (default: csv for - and names ending in .csv,
-                    hdf5 otherwise)
-  --skip N          pass over the first N events (they keep their numbers)
-  --events N        stop after writing N events
-  --compress        shuffle and deflate the HDF5 datasets (smaller, slower)
-
-Ctrl-C ends the export after the event in hand; what was read so far is
-written as a whole file. A second Ctrl-C ends at once and removes OUT.
-
-Exit status: 0 when every file opened and the output was written, 1
-otherwise, 2 on a usage error, 130 after Ctrl-C.
-)",
-                             RunExport};
+const CommandEntry kExportCommand{kName, "Write every decoded item as HDF5 or CSV", MakeCommand<ExportCommand>};

@@ -4,4 +4,4 @@
 
 // `tuda export`: decodes data files with the reader and writes every item of every event it
 // returns, as HDF5 or CSV.
-extern const Command kExportCommand;
+extern const CommandEntry kExportCommand;

@@ -1,61 +1,89 @@
 #include "tools/GenCommand.h"
 
-#include <fstream>
 #include <iostream>
+#include <limits>
 
 #include "reader/TTudaData.h"
-#include "tools/Options.h"
+#include "tools/CommandLine.h"
+#include "tools/ExitStatus.h"
+#include "tools/Interrupt.h"
+#include "tools/OptionChecks.h"
+#include "tools/OutputFile.h"
+#include "tools/Progress.h"
 #include "tools/SyntheticRun.h"
+#include "tools/Text.h"
 
 namespace {
 
-const std::vector<OptionRule> kGenOptions{
-    {"--events", true}, {"--blocks", true}, {"--seed", true}, {"--swapped", true}};
+constexpr const char* kName = "gen";
+constexpr uint64_t kLargestCount = std::numeric_limits<uint64_t>::max();
+constexpr unsigned kEventsPerLook = 1024;
 
-bool ReadGenOptions(const ParsedArgs& parsed, SyntheticRunOptions& options, std::string& error)
-{
-  if (parsed.Has("--events") && parsed.Has("--blocks")) {
-    error = "give --events or --blocks, not both";
-    return false;
+class GenCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description(
+        "Writes a synthetic data file: events of tens of ADC and TDC items, now and then\n"
+        "a few scaler and EPICS items. The same options give the same bytes everywhere.\n"
+        "A regular file is written under a temporary name beside OUT and renamed when\n"
+        "complete; a device, a pipe or - (standard output) is written directly.");
+    app.add_option("OUT", path, "the file to write, or - for standard output")->required()->check(NotEmpty());
+    CLI::Option* events = AddCount(app, "--events", options.events, 1, kLargestCount, "write N events (default 10000)");
+    CLI::Option* blocks = AddCount(app, "--blocks", options.blocks, 1, kLargestCount, "write exactly N blocks instead");
+    events->excludes(blocks);
+    AddCount(app, "--seed", options.seed, 0, kLargestCount, "seed of the generator (default 1)");
+    AddDecimal(app, "--swapped", options.swappedFraction, 1.0,
+               "share of the blocks written in the other byte order (default 0)")
+        ->type_name("FRACTION");
+    app.add_flag("--overwrite", overwrite, "replace an existing regular file")->disable_flag_override();
+    app.footer(
+        "Exit status: 0 when the whole file was written, 1 when it could not be written or\n"
+        "OUT exists without --overwrite, 2 on a usage error, 130 after Ctrl-C (nothing is\n"
+        "left behind).");
   }
-  return CountOption(parsed, "--events", options.events, 1, options.events, error) &&
-         CountOption(parsed, "--blocks", options.blocks, 1, options.blocks, error) &&
-         CountOption(parsed, "--seed", options.seed, 0, options.seed, error) &&
-         FractionOption(parsed, "--swapped", options.swappedFraction, options.swappedFraction, error);
-}
 
-int RunGen(const std::vector<std::string>& args)
-{
-  ParsedArgs parsed;
+  int Run() override
+  {
+    OutputFile file;
+    std::string error;
+    if (!file.Open(path, overwrite, error)) return DataError(kName, error);
+    InterruptWatch watch;
+    watch.RemoveOnSecondInterrupt(file.TemporaryPath());
+    uint64_t eventsDone = 0;
+    uint64_t blocksDone = 0;
+    ProgressLine progress(kName, ProgressUnit::kBytes, [&] { return Amount(eventsDone, blocksDone); }, path == "-",
+                          kEventsPerLook);
+    const uint64_t blocks = WriteSyntheticRun(file.Stream(), options, [&](uint64_t events, uint64_t written) {
+      eventsDone = events;
+      blocksDone = written;
+      progress.Tick();
+      return !watch.Interrupted() && file.Good();
+    });
+    progress.Clear();
+    if (watch.Interrupted()) return ReportInterrupted(kName);
+    if (!file.Commit(error)) return DataError(kName, error);
+    std::cerr << "tuda " << kName << ": " << path << ": " << Counted(blocks, "block") << " of " << TEGBlockSize
+              << " bytes" << std::endl;
+    return kExitOk;
+  }
+
+ private:
+  // Bytes written against the whole, which for a count of events is reckoned from the share of
+  // events written.
+  ProgressAmount Amount(uint64_t events, uint64_t blocks) const
+  {
+    const uint64_t done = blocks * TEGBlockSize;
+    if (options.blocks != 0) return {done, options.blocks * TEGBlockSize};
+    const double share = events > 0 ? static_cast<double>(events) / static_cast<double>(options.events) : 0.0;
+    return {done, share > 0.0 ? static_cast<uint64_t>(static_cast<double>(done) / share) : 0};
+  }
+
+  std::string path;
   SyntheticRunOptions options;
-  std::string error;
-  if (!ParseArgs(args, kGenOptions, parsed, error) || !ReadGenOptions(parsed, options, error)) {
-    return UsageError("gen", error);
-  }
-  if (parsed.positional.size() != 1) return UsageError("gen", "give exactly one output file");
-
-  const std::string& path = parsed.positional[0];
-  std::ofstream out(path, std::ios::binary);
-  if (!out.is_open()) return DataError("gen", "cannot write " + path);
-  const uint64_t blocks = WriteSyntheticRun(out, options);
-  out.close();
-  if (out.fail()) return DataError("gen", "cannot write " + path);
-  std::cout << path << ": " << Counted(blocks, "block") << " of " << TEGBlockSize << " bytes" << std::endl;
-  return kExitOk;
-}
+  bool overwrite = false;
+};
 
 }  // namespace
 
-const Command kGenCommand{"gen", "Write a synthetic data file",
-                          R"(Usage: tuda gen OUT [--events N | --blocks N] [--seed S] [--swapped FRACTION]
-
-Writes a synthetic data file: events of tens of ADC and TDC items, now and then
-a few scaler and EPICS items. The same options give the same bytes everywhere.
-
-  --events N           write N events (default 10000)
-  --blocks N           write exactly N blocks instead
-  --seed S             seed of the generator (default 1)
-  --swapped FRACTION   share of the blocks written in the other byte order,
-                       from 0 to 1 (default 0)
-)",
-                          RunGen};
+const CommandEntry kGenCommand{kName, "Write a synthetic data file", MakeCommand<GenCommand>};

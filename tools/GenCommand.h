@@ -3,4 +3,4 @@
 #include "tools/Command.h"
 
 // `tuda gen`: writes a realistic synthetic data file.
-extern const Command kGenCommand;
+extern const CommandEntry kGenCommand;

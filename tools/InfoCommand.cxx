@@ -3,43 +3,60 @@
 #include <chrono>
 
 #include "reader/TTudaData.h"
-#include "tools/Options.h"
+#include "tools/CommandLine.h"
+#include "tools/ExitStatus.h"
+#include "tools/Interrupt.h"
+#include "tools/OptionChecks.h"
+#include "tools/ReaderProgress.h"
 
 namespace {
 
-void DecodeToEnd(TTudaData& reader)
-{
-  while (TTudaEvent* event = reader.GetNextEvent()) event->Clear(nullptr);
-}
+constexpr const char* kName = "info";
+constexpr unsigned kEventsPerLook = 4096;
 
-int RunInfo(const std::vector<std::string>& args)
-{
-  ParsedArgs parsed;
-  std::string error;
-  if (!ParseArgs(args, {{"--debug", false}}, parsed, error)) return UsageError("info", error);
-  if (parsed.positional.size() != 1) return UsageError("info", "give exactly one data file");
+class InfoCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description(
+        "Decodes the whole file, then prints the reader's settings and counters and the\n"
+        "data volume it sifted in the elapsed whole seconds.");
+    app.add_option("FILE", file, "the data file")->required()->check(NotEmpty());
+    app.add_flag("--debug", debug, "also list the four group sets")->disable_flag_override();
+    app.footer(
+        "Exit status: 0 when the file was read to its end and all output written, 1 when it\n"
+        "does not open or standard output could not be written, 2 on a usage error, 130\n"
+        "after Ctrl-C (the counters so far are printed).");
+  }
 
-  TTudaData reader;
-  reader.SetDebug(parsed.Has("--debug"));
-  reader.OpenDataFile(parsed.positional[0].c_str());
-  if (!reader.fFile.is_open()) return kExitDataError;
+  int Run() override
+  {
+    TTudaData reader;
+    reader.SetDebug(debug);
+    reader.OpenDataFile(file.c_str());
+    if (!reader.fFile.is_open()) return kExitDataError;
 
-  const auto start = std::chrono::steady_clock::now();
-  DecodeToEnd(reader);
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  reader.Print(nullptr);
-  reader.PrintStatus(static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
-  return kExitOk;
-}
+    const InterruptWatch watch;
+    const std::vector<std::string> files{file};
+    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), false, kEventsPerLook);
+    const auto start = std::chrono::steady_clock::now();
+    TTudaEvent* event = nullptr;
+    while (KeepGoing(watch) && (event = reader.GetNextEvent()) != nullptr) {
+      event->Clear(nullptr);
+      progress.Tick();
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    progress.Clear();
+    reader.Print(nullptr);
+    reader.PrintStatus(static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
+    return watch.Interrupted() ? ReportInterrupted(kName) : kExitOk;
+  }
+
+ private:
+  std::string file;
+  bool debug = false;
+};
 
 }  // namespace
 
-const Command kInfoCommand{"info", "Decode a file and print the reader's counters",
-                           R"(Usage: tuda info FILE [--debug]
-
-Decodes the whole file, then prints the reader's settings and counters and the
-data volume it sifted in the elapsed whole seconds.
-
-  --debug   also list the four group sets
-)",
-                           RunInfo};
+const CommandEntry kInfoCommand{kName, "Decode a file and print the reader's counters", MakeCommand<InfoCommand>};

@@ -3,4 +3,4 @@
 #include "tools/Command.h"
 
 // `tuda info`: the reader's settings and counters after decoding a whole file.
-extern const Command kInfoCommand;
+extern const CommandEntry kInfoCommand;

@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <iostream>
 
 #include "flow/KXBase.h"
+#include "tools/ExitStatus.h"
+#include "tools/OutputCheck.h"
 
 namespace {
 
@@ -58,3 +61,11 @@ bool InterruptWatch::Interrupted() const { return interrupted.load(std::memory_o
 void InterruptWatch::StopNode(KXBase* node) { nodeToStop.store(node); }
 
 void InterruptWatch::RemoveOnSecondInterrupt(const char* path) { fileToRemove.store(path); }
+
+bool KeepGoing(const InterruptWatch& watch) { return !watch.Interrupted() && !OutputFailed(); }
+
+int ReportInterrupted(const std::string& name)
+{
+  std::cerr << "tuda " << name << ": interrupted" << std::endl;
+  return kExitInterrupted;
+}

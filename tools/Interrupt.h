@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 class KXBase;
 
 // Ctrl-C for a long subcommand. While an InterruptWatch lives, the first Ctrl-C only raises a
@@ -27,3 +29,11 @@ class InterruptWatch {
   // The partial file to remove when the second Ctrl-C ends the program; null for none.
   void RemoveOnSecondInterrupt(const char* path);
 };
+
+// True while neither Ctrl-C nor a failed write to standard output asks a long command to stop:
+// looked at between blocks or events.
+bool KeepGoing(const InterruptWatch& watch);
+
+// "tuda NAME: interrupted" on standard error, after what a normal end writes; returns
+// kExitInterrupted.
+int ReportInterrupted(const std::string& name);

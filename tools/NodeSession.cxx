@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -45,7 +46,11 @@ class SetupCatcher : public KXBase {
   }
 };
 
-bool Opens(const std::string& path) { return std::ifstream(path, std::ios::binary).is_open(); }
+// As the reader opens a data file: a folder is not one.
+bool Opens(const std::string& path) {
+  std::error_code ignored;
+  return !std::filesystem::is_directory(path, ignored) && std::ifstream(path, std::ios::binary).is_open();
+}
 
 // Where the node finds a data file name: as given, else inside the data directory.
 std::string FindDataFile(const std::string& name) {
@@ -70,7 +75,8 @@ NodeSession::NodeSession() = default;
 
 NodeSession::~NodeSession() {
   if (node != nullptr) deleteObject(node);
-  delete flowEvent;
+  // With the node gone, nothing points at its FlowEvent any more.
+  flowEvent.reset();
   if (library != nullptr) dlclose(library);
 }
 
@@ -138,7 +144,7 @@ void NodeSession::CatchFlowEvent(int output) {
   SetupCatcher catcher;
   node->AddReceiver(output, &catcher, 0);
   node->RemoveReceiver(output, &catcher, 0);
-  flowEvent = catcher.caught;
+  flowEvent.reset(catcher.caught);
 }
 
 bool NodeSession::Start() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "flow/FlowEvent.h"
@@ -52,7 +53,7 @@ class NodeSession {
   DeleteObject deleteObject = nullptr;
   KXBase* node = nullptr;
   // The node's FlowEvent, caught at connection: the node never frees it, so the session does.
-  FlowEvent* flowEvent = nullptr;
+  std::unique_ptr<FlowEvent> flowEvent;
   std::string dataFile;
 };
 

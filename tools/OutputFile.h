@@ -1,10 +1,47 @@
 #pragma once
 
-#include <cstdio>
-#include <functional>
+#include <memory>
+#include <ostream>
 #include <string>
 
-// Opens the file at `path` for writing, lets `write` fill it and closes it. False, with `error`
-// naming the file and the system's reason, when it cannot be opened, `write` fails or the close
-// does (the last buffered bytes go out at the close).
-bool WriteOutputFile(const std::string& path, const std::function<bool(std::FILE*)>& write, std::string& error);
+#include "tools/DescriptorBuffer.h"
+
+// A file that a command writes whole. A regular file is written under a temporary name beside
+// the target and takes the target's name only in Commit, so that a failed or interrupted write
+// leaves neither behind (the destructor removes the temporary file). A device, a pipe or "-"
+// (standard output) is written directly and never replaced. Messages name the system's reason.
+class OutputFile {
+ public:
+  OutputFile();
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // False, with the reason in `error`, when the target cannot be written, or when it is an
+  // existing regular file and `overwrite` is not given.
+  bool Open(const std::string& path, bool overwrite, std::string& error);
+
+  std::ostream& Stream() { return stream; }
+  // Whether every write so far succeeded.
+  bool Good() const { return buffer && buffer->Error() == 0 && stream.good(); }
+  // The temporary file's name, or null when the target is written directly.
+  const char* TemporaryPath() const { return temporary.empty() ? nullptr : temporary.c_str(); }
+
+  // Flushes and closes the file, then gives a temporary file the target's name. False, with the
+  // reason in `error`, when anything written was lost.
+  bool Commit(std::string& error);
+
+ private:
+  bool OpenTemporary(std::string& error);
+  bool Rename(std::string& error);
+  std::string Failure(int errorNumber) const;
+  void Close();
+
+  std::string target;
+  std::string temporary;
+  bool overwrite = false;
+  int descriptor = -1;
+  bool ownsDescriptor = false;
+  std::unique_ptr<DescriptorBuffer> buffer;
+  std::ostream stream;
+};

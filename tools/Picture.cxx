@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "tools/OutputFile.h"
-
 namespace {
 
 constexpr const char* kBlackOnWhite = "cmap0_black_on_white.pal";
@@ -61,9 +59,8 @@ void Picture::End()
   drawing = false;
 }
 
-bool Picture::Save(const std::string& path, std::string& error)
+void Picture::WriteTo(std::ostream& out)
 {
   End();
-  return WriteOutputFile(
-      path, [this](std::FILE* file) { return std::fwrite(bytes, 1, length, file) == length; }, error);
+  out.write(bytes, static_cast<std::streamsize>(length));
 }

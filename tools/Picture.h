@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <ostream>
 
 // What a picture file is written as.
 enum class PictureFormat { kPng, kSvg };
@@ -12,11 +12,11 @@ const char* ExtensionOf(PictureFormat format);
 constexpr int kInkColour = 1;   // black: axes, text
 constexpr int kLineColour = 2;  // blue: histogram lines
 
-// One picture drawn by PLplot's Cairo driver. The driver writes into memory; Save writes the
-// bytes to the file, so that a file that cannot be written is reported rather than ending the
-// program inside the plotting library. PLplot draws on one current stream per process: only one
+// One picture drawn by PLplot's Cairo driver. The driver writes into memory, and WriteTo hands
+// the bytes on, so that a file that cannot be written is reported by the caller rather than
+// ending the program inside the plotting library. PLplot draws on one current stream per process: only one
 // Picture may exist at a time, and only on the thread that made it. Drawing calls go straight to
-// PLplot between construction and Save.
+// PLplot between construction and WriteTo.
 class Picture {
  public:
   // A blank white page of `width` by `height` pixels, the colours above, and colour map 1 from
@@ -26,8 +26,8 @@ class Picture {
   Picture(const Picture&) = delete;
   Picture& operator=(const Picture&) = delete;
 
-  // Ends the drawing and writes the file; false, with `error`, when it could not be written.
-  bool Save(const std::string& path, std::string& error);
+  // Ends the drawing and writes the picture's bytes to `out`.
+  void WriteTo(std::ostream& out);
 
  private:
   void End();

@@ -1,229 +1,164 @@
 #include "tools/RunCommand.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
+#include <map>
 
 #include "reader/TTudaData.h"
+#include "tools/CommandLine.h"
+#include "tools/ExitStatus.h"
+#include "tools/Interrupt.h"
 #include "tools/NodeSession.h"
-#include "tools/Options.h"
+#include "tools/OptionChecks.h"
+#include "tools/OutputCheck.h"
+#include "tools/Progress.h"
 #include "tools/RunReceiver.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kCommandName = "run";
+constexpr const char* kName = "run";
 constexpr const char* kDefaultNodeName = "src";
 constexpr const char* kReceiverName = "print";
-constexpr uint64_t kMaxSteps = 4294967295ULL;
-constexpr uint64_t kProgressEvery = 4096;  // events between looks at the clock
-constexpr double kProgressSeconds = 0.5;
+constexpr uint64_t kLargestSteps = 4294967295ULL;
+// The largest pause whose microseconds fit the node's 32-bit count; below a microsecond none.
+constexpr double kLongestInterval = 4294.967295;
+constexpr double kShortestInterval = 1e-6;
+constexpr unsigned kEventsPerLook = 4096;
 
-const std::vector<OptionRule> kRunOptions{{"--file", true},   {"--listfile", true},
-                                          {"--steps", true},  {"--interval", true},
-                                          {"--name", true},   {"--plugin", true},
-                                          {"--print", true},  {"--stats", false}};
+const std::map<std::string, PrintMode> kPrintModes{
+    {"values", PrintMode::kValues}, {"types", PrintMode::kTypes}, {"none", PrintMode::kNone}};
 
-struct RunOptions {
-  bool byListFile = false;
-  std::string inputValue;
-  uint32_t steps = 0;
-  float interval = 0.0f;
-  std::string nodeName = kDefaultNodeName;
-  std::string pluginPath;
-  PrintMode print = PrintMode::kValues;
-  bool stats = false;
-};
-
-// ---- Options -----------------------------------------------------------------------------------
-
-bool ReadSource(const ParsedArgs& parsed, RunOptions& options, std::string& error) {
-  if (parsed.Has("--file") == parsed.Has("--listfile")) {
-    error = "give --file or --listfile, one of them";
-    return false;
-  }
-  const bool byFile = parsed.Has("--file");
-  options.byListFile = !byFile;
-  options.inputValue = parsed.options.at(byFile ? "--file" : "--listfile");
-  return true;
-}
-
-// The count goes to the node's int input bit for bit, so 4294967295 arrives as -1.
-bool ReadSteps(const ParsedArgs& parsed, RunOptions& options, std::string& error) {
-  uint64_t steps = 0;
-  if (!CountOption(parsed, "--steps", 0, 0, steps, error)) return false;
-  if (steps > kMaxSteps) {
-    error = "--steps needs a whole number up to " + std::to_string(kMaxSteps);
-    return false;
-  }
-  options.steps = static_cast<uint32_t>(steps);
-  return true;
-}
-
-// Any number the float input can hold; the node decides what a negative one means.
-bool ReadInterval(const ParsedArgs& parsed, RunOptions& options, std::string& error) {
-  if (!parsed.Has("--interval")) return true;
-  const std::string& text = parsed.options.at("--interval");
-  char* end = nullptr;
-  errno = 0;
-  options.interval = std::strtof(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || errno == ERANGE) {
-    error = "--interval needs a number of seconds, not '" + text + "'";
-    return false;
-  }
-  return true;
-}
-
-bool ReadPrint(const ParsedArgs& parsed, RunOptions& options, std::string& error) {
-  if (!parsed.Has("--print")) return true;
-  const std::string& mode = parsed.options.at("--print");
-  if (mode == "values") {
-    options.print = PrintMode::kValues;
-  } else if (mode == "types") {
-    options.print = PrintMode::kTypes;
-  } else if (mode == "none") {
-    options.print = PrintMode::kNone;
-  } else {
-    error = "--print needs values, types or none, not '" + mode + "'";
-    return false;
-  }
-  return true;
-}
-
-bool ReadRunOptions(const std::vector<std::string>& args, RunOptions& options, std::string& error) {
-  ParsedArgs parsed;
-  if (!ParseArgs(args, kRunOptions, parsed, error)) return false;
-  if (!parsed.positional.empty()) {
-    error = "unexpected argument '" + parsed.positional[0] + "'";
-    return false;
-  }
-  if (!ReadSource(parsed, options, error) || !ReadSteps(parsed, options, error) ||
-      !ReadInterval(parsed, options, error) || !ReadPrint(parsed, options, error)) {
-    return false;
-  }
-  if (parsed.Has("--name")) options.nodeName = parsed.options.at("--name");
-  options.pluginPath = parsed.Has("--plugin") ? parsed.options.at("--plugin") : DefaultPluginPath();
-  options.stats = parsed.Has("--stats");
-  return true;
-}
-
-// ---- Statistics --------------------------------------------------------------------------------
-
-struct RunStats {
-  const RunReceiver* receiver;
-  Clock::time_point start;
-  Clock::time_point lastProgress;
-  bool progressShown = false;
-};
-
-double Seconds(Clock::time_point from, Clock::time_point to) {
-  return std::chrono::duration<double>(to - from).count();
-}
-
-// A progress line only where standard error is a terminal and standard output is not: the
-// node's lines and the listings would break into it.
-bool ShowsProgress(const RunOptions& options) {
-  return options.stats && isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO);
-}
-
-// Now and then: the events so far, drawn over itself.
-void ShowProgress(RunStats& stats) {
-  if (stats.receiver->Events() % kProgressEvery != 0) return;
-  const Clock::time_point now = Clock::now();
-  if (Seconds(stats.lastProgress, now) < kProgressSeconds) return;
-  stats.lastProgress = now;
-  stats.progressShown = true;
-  std::cerr << "\rtuda run: " << stats.receiver->Events() << " events" << std::flush;
-}
-
-// The size of a regular data file, or a negative number when it has none.
-double FileMegabytes(const std::string& path) {
+// The size of a regular data file in megabytes, or a negative number when it has none.
+double FileMegabytes(const std::string& path)
+{
   struct stat status {};
   if (path.empty() || stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return -1.0;
   return static_cast<double>(status.st_size) / kBytesPerMegabyte;
 }
 
-// The volume is the file's size, known only for a regular file that the run read to its end.
-void ShowSummary(const RunStats& stats, double megabytes, Clock::time_point end) {
-  const double seconds = Seconds(stats.start, end);
-  if (stats.progressShown) std::cerr << "\r\033[K";
-  char line[256];
-  int length = std::snprintf(line, sizeof line, "tuda run: %llu events, %llu ADC items, %llu TDC items",
-                             static_cast<unsigned long long>(stats.receiver->Events()),
-                             static_cast<unsigned long long>(stats.receiver->AdcItems()),
-                             static_cast<unsigned long long>(stats.receiver->TdcItems()));
-  if (megabytes >= 0.0) {
-    length += std::snprintf(line + length, sizeof line - length, ", %.3f MB read", megabytes);
+class RunCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description(
+        "Loads the source node plug-in, sets its inputs, connects one receiver to its\n"
+        "output \"fevent\" and runs it: the node's own lines, then what the receiver\n"
+        "lists. Ctrl-C stops the run after the event in hand.");
+    CLI::Option* file = app.add_option("--file", fileName, "the data file (tried again in $UKMIDASDATA when absent)")
+                            ->check(NotEmpty());
+    CLI::Option* list = app.add_option("--listfile", listName, "a text file whose first line names the data file")
+                            ->check(NotEmpty());
+    file->excludes(list);
+    AddCount(app, "--steps", steps, 0, kLargestSteps, "send at most N events (default 0: until the data end)");
+    AddDecimal(app, "--interval", interval, kLongestInterval, "pause S seconds after each event (default 0)")
+        ->type_name("S");
+    app.add_option("--name", nodeName, "the node's instance name (default src)")->check(NotEmpty());
+    app.add_option("--plugin", pluginPath, "the plug-in (default: UKMidasFile.kxp beside tuda)")
+        ->check(NotEmpty());
+    app.add_option("--print", printName,
+                   "values: the event types at connection, then every event (default); types: the "
+                   "types only; none: nothing")
+        ->check(CLI::IsMember(kPrintModes))
+        ->type_name("MODE");
+    app.add_flag("--stats", stats,
+                 "a summary line on standard error at the end: events, ADC and TDC items, seconds, "
+                 "and for a file read to its end MB read and MB/s")
+        ->disable_flag_override();
+    app.footer(
+        "A progress line (events, events per second, time elapsed) is shown on standard\n"
+        "error while it is a terminal, unless the events are listed on that terminal.\n\n"
+        "Exit status: 0 when the data file opened and all output was written, 1 when it\n"
+        "did not, the plug-in could not be loaded or standard output could not be written,\n"
+        "2 on a usage error, 130 after Ctrl-C.");
   }
-  length += std::snprintf(line + length, sizeof line - length, ", %.3f s", seconds);
-  if (megabytes >= 0.0) {
-    std::snprintf(line + length, sizeof line - length, ", %.1f MB/s", seconds > 0.0 ? megabytes / seconds : 0.0);
-  }
-  std::cerr << line << std::endl;
-}
 
-// ---- The run -----------------------------------------------------------------------------------
+  int Run() override
+  {
+    if (fileName.empty() == listName.empty()) return UsageError(kName, "give --file or --listfile, one of them");
+    NodeSession session;
+    std::string error;
+    if (!session.Open(pluginPath.empty() ? DefaultPluginPath() : pluginPath, nodeName, error)) {
+      return DataError(kName, error);
+    }
+    session.SetSteps(static_cast<uint32_t>(steps));
+    // Below a microsecond the node would pause for none; the float input would keep a trace.
+    session.SetInterval(interval < kShortestInterval ? 0.0f : static_cast<float>(interval));
+    if (listName.empty()) {
+      session.SetFile(fileName);
+    } else {
+      session.SetListFile(listName);
+    }
+    const PrintMode mode = kPrintModes.at(printName);
+    RunReceiver receiver(kReceiverName, mode, std::cout);
+    session.Connect(receiver);
 
-// Whether the node stopped at the end of its data: neither Ctrl-C nor the step limit ended it.
-bool ReadToEnd(const RunOptions& options, const RunReceiver& receiver, bool interrupted) {
-  return !interrupted && (options.steps == 0 || receiver.Events() < options.steps);
-}
+    const bool interrupted = RunNode(session, receiver, mode);
+    if (stats) ShowSummary(receiver, ReadToEnd(receiver, interrupted) ? FileMegabytes(session.DataFile()) : -1.0);
+    if (interrupted) return ReportInterrupted(kName);
+    return session.DataFile().empty() ? kExitDataError : kExitOk;
+  }
 
-int RunRun(const std::vector<std::string>& args) {
-  RunOptions options;
-  std::string error;
-  if (!ReadRunOptions(args, options, error)) return UsageError(kCommandName, error);
-  NodeSession session;
-  if (!session.Open(options.pluginPath, options.nodeName, error)) return DataError(kCommandName, error);
-  session.SetSteps(options.steps);
-  session.SetInterval(options.interval);
-  if (options.byListFile) {
-    session.SetListFile(options.inputValue);
-  } else {
-    session.SetFile(options.inputValue);
+ private:
+  // Start, with the progress line; a lost write to standard output stops the node too.
+  bool RunNode(NodeSession& session, RunReceiver& receiver, PrintMode mode)
+  {
+    KXBase& node = session.Node();
+    ProgressLine progress(
+        kName, ProgressUnit::kEvents, [&receiver] { return ProgressAmount{receiver.Events(), 0}; },
+        mode == PrintMode::kValues, interval > 0.0 ? 1 : kEventsPerLook);
+    receiver.afterEvent = [&progress, &node] {
+      progress.Tick();
+      if (OutputFailed()) node.Stop();
+    };
+    start = Clock::now();
+    const bool interrupted = session.Start();
+    end = Clock::now();
+    receiver.afterEvent = nullptr;
+    return interrupted;
   }
-  RunReceiver receiver(kReceiverName, options.print, std::cout);
-  session.Connect(receiver);
-  RunStats stats{&receiver, Clock::now(), Clock::now()};
-  if (ShowsProgress(options)) receiver.afterEvent = [&stats] { ShowProgress(stats); };
-  const bool interrupted = session.Start();
-  if (options.stats) {
-    const bool whole = ReadToEnd(options, receiver, interrupted);
-    ShowSummary(stats, whole ? FileMegabytes(session.DataFile()) : -1.0, Clock::now());
+
+  // Whether the node stopped at the end of its data: neither Ctrl-C nor the step limit ended it.
+  bool ReadToEnd(const RunReceiver& receiver, bool interrupted) const
+  {
+    return !interrupted && (steps == 0 || receiver.Events() < steps);
   }
-  return session.DataFile().empty() ? kExitDataError : kExitOk;
-}
+
+  // The volume only for a regular file read to its end: its size.
+  void ShowSummary(const RunReceiver& receiver, double megabytes) const
+  {
+    const double seconds = std::chrono::duration<double>(end - start).count();
+    char line[256];
+    int length = std::snprintf(line, sizeof line, "tuda run: %llu events, %llu ADC items, %llu TDC items",
+                               static_cast<unsigned long long>(receiver.Events()),
+                               static_cast<unsigned long long>(receiver.AdcItems()),
+                               static_cast<unsigned long long>(receiver.TdcItems()));
+    if (megabytes >= 0.0) {
+      length += std::snprintf(line + length, sizeof line - length, ", %.3f MB read", megabytes);
+    }
+    length += std::snprintf(line + length, sizeof line - length, ", %.3f s", seconds);
+    if (megabytes >= 0.0) {
+      std::snprintf(line + length, sizeof line - length, ", %.1f MB/s", seconds > 0.0 ? megabytes / seconds : 0.0);
+    }
+    std::cerr << line << std::endl;
+  }
+
+  std::string fileName;
+  std::string listName;
+  uint64_t steps = 0;
+  double interval = 0.0;
+  std::string nodeName = kDefaultNodeName;
+  std::string pluginPath;
+  std::string printName = "values";
+  bool stats = false;
+  Clock::time_point start;
+  Clock::time_point end;
+};
 
 }  // namespace
 
-const Command kRunCommand{"run", "Run the source node plug-in on a data file",
-                          R"(Usage: tuda run (--file FILE | --listfile LIST) [--steps N] [--interval S]
-                [--name NAME] [--plugin PATH] [--print values|types|none] [--stats]
-
-Loads the source node plug-in, sets its inputs, connects one receiver to its
-output "fevent" and runs it: the node's own lines, then what the receiver
-lists. Ctrl-C stops the run after the event in hand.
-
-  --file FILE       the data file (tried again in $UKMIDASDATA when absent)
-  --listfile LIST   a text file whose first line names the data file
-  --steps N         send at most N events (default 0: until the data end)
-  --interval S      pause S seconds after each event (default 0)
-  --name NAME       the node's instance name (default src)
-  --plugin PATH     the plug-in (default: UKMidasFile.kxp beside tuda)
-  --print MODE      values: the event types at connection, then every event
-                    (default); types: the types only; none: nothing
-  --stats           a summary line on standard error at the end (events, ADC
-                    and TDC items, MB read, seconds, MB/s), and a progress
-                    line while it runs when standard error is a terminal
-                    and standard output is not
-
-Exit status: 0 when the data file opened, 1 when it did not or the plug-in
-could not be loaded, 2 on a usage error.
-)",
-                          RunRun};
+const CommandEntry kRunCommand{kName, "Run the source node plug-in on a data file", MakeCommand<RunCommand>};

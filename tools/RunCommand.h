@@ -4,4 +4,4 @@
 
 // `tuda run`: loads the source node plug-in and runs one graph, source node to a receiver that
 // lists what it is sent.
-extern const Command kRunCommand;
+extern const CommandEntry kRunCommand;

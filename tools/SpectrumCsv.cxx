@@ -2,7 +2,7 @@
 
 #include "tools/TextWriter.h"
 
-bool WriteSpectrumCsv(const KindHistogram& histogram, std::FILE* stream)
+void WriteSpectrumCsv(const KindHistogram& histogram, std::ostream& stream)
 {
   TextWriter out(stream);
   out << "channel,low,high,count\n";
@@ -22,5 +22,4 @@ bool WriteSpectrumCsv(const KindHistogram& histogram, std::FILE* stream)
       out << ',' << count << '\n';
     }
   }
-  return out.Flush();
 }

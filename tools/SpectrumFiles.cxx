@@ -1,8 +1,8 @@
 #include "tools/SpectrumFiles.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 
 #include "tools/OutputFile.h"
 #include "tools/SpectrumCsv.h"
@@ -19,7 +19,7 @@ class FolderWriter {
     const std::string file = stem + "." + ExtensionOf(options.format);
     ::Picture picture(options.format, kPictureWidth, kPictureHeight);
     draw();
-    if (!picture.Save(PathOf(file), error)) return false;
+    if (!WriteFile(file, [&picture](std::ostream& out) { picture.WriteTo(out); })) return false;
     pictures.push_back({file, caption});
     return true;
   }
@@ -27,9 +27,7 @@ class FolderWriter {
   bool Csv(const KindHistogram& histogram)
   {
     const std::string file = std::string(histogram.Kind().name) + ".csv";
-    if (!WriteText(file, [&histogram](std::FILE* stream) { return WriteSpectrumCsv(histogram, stream); })) {
-      return false;
-    }
+    if (!WriteFile(file, [&histogram](std::ostream& out) { WriteSpectrumCsv(histogram, out); })) return false;
     tables.push_back({file, histogram.Kind().label});
     return true;
   }
@@ -37,9 +35,7 @@ class FolderWriter {
   bool Index(const RunFigures& figures)
   {
     const std::string page = SpectrumIndexPage(figures, pictures, tables);
-    return WriteText("index.html", [&page](std::FILE* stream) {
-      return std::fwrite(page.data(), 1, page.size(), stream) == page.size();
-    });
+    return WriteFile("index.html", [&page](std::ostream& out) { out << page; });
   }
 
   std::string error;
@@ -47,9 +43,14 @@ class FolderWriter {
  private:
   std::string PathOf(const std::string& file) const { return options.folder + "/" + file; }
 
-  bool WriteText(const std::string& file, const std::function<bool(std::FILE*)>& write)
+  // Each file is written whole under a temporary name and then takes its own, replacing the
+  // one a run before left there.
+  bool WriteFile(const std::string& file, const std::function<void(std::ostream&)>& write)
   {
-    return WriteOutputFile(PathOf(file), write, error);
+    OutputFile output;
+    if (!output.Open(PathOf(file), true, error)) return false;
+    write(output.Stream());
+    return output.Commit(error);
   }
 
   const SpectrumFileOptions& options;

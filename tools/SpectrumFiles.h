@@ -11,7 +11,7 @@
 
 // What `tuda spectra` writes and where.
 struct SpectrumFileOptions {
-  std::string folder;
+  std::string folder = "spectra";
   PictureFormat format = PictureFormat::kPng;
   CountScale scale = CountScale::kLog;
   std::vector<uint32_t> channels;  // a spectrum picture each

@@ -1,24 +1,25 @@
 #include "tools/StatCommand.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <chrono>
-#include <iomanip>
 #include <iostream>
-#include <sstream>
 
 #include "reader/TTudaData.h"
-#include "tools/Options.h"
+#include "tools/CommandLine.h"
+#include "tools/ExitStatus.h"
+#include "tools/Interrupt.h"
+#include "tools/OptionChecks.h"
+#include "tools/ReaderProgress.h"
+#include "tools/Text.h"
 #include "writer/MidasFileWriter.h"
 
 namespace {
 
+constexpr const char* kName = "stat";
 constexpr size_t kGroupKinds = static_cast<size_t>(GroupKind::kUnknown) + 1;
 // Indexed by GroupKind; groups outside the sets make no item of their own.
 const char* const kKindNames[kGroupKinds] = {"ADC", "TDC", "EPICS", "scaler", "none", "none"};
 constexpr size_t kGroupNumbers = kGroupMask + 1;
-constexpr uint64_t kProgressEveryBlocks = 256;
 constexpr size_t kGroupDigits = 3;
 constexpr size_t kKindColumn = 8;
 
@@ -115,55 +116,24 @@ void CountBlock(const TTudaData& reader, Tally& tally)
   }
 }
 
-// A progress line on standard error, only when it is a terminal.
-class Progress {
- public:
-  Progress() : shown(isatty(STDERR_FILENO) != 0) {}
-
-  void Update(const std::string& file, uint64_t blocks) const
-  {
-    if (!shown || blocks % kProgressEveryBlocks != 0) return;
-    std::cerr << "\rtuda stat: " << file << ": " << blocks << " blocks" << std::flush;
-  }
-
-  void Clear() const
-  {
-    if (shown) std::cerr << "\r\033[K" << std::flush;
-  }
-
- private:
-  const bool shown;
-};
-
-bool CountFile(TTudaData& reader, const std::string& file, Tally& tally, const Progress& progress)
+// Counts the file's blocks until its end or until the watch says stop.
+void CountFile(TTudaData& reader, const std::string& file, Tally& tally, ProgressLine& progress,
+               const InterruptWatch& watch)
 {
-  reader.OpenDataFile(file.c_str());
-  if (!reader.fFile.is_open()) return false;
-  uint64_t blocks = 0;
-  while (reader.GetDataBlock()) {
+  while (KeepGoing(watch) && reader.GetDataBlock()) {
     if (reader.fBuffer[kDataOrderWord] == kSwappedDataOrder) ++tally.swappedBlocks;
     reader.DecodeHeader();
     CountBlock(reader, tally);
     ++tally.blocks;
-    progress.Update(file, ++blocks);
+    progress.Tick();
   }
-  progress.Clear();
   // The failed read of the short trailing piece leaves its size in the stream's count.
-  tally.trailingBytes.emplace_back(file, static_cast<uint64_t>(reader.fFile.gcount()));
-  return true;
+  if (KeepGoing(watch)) tally.trailingBytes.emplace_back(file, static_cast<uint64_t>(reader.fFile.gcount()));
 }
 
 constexpr size_t kLabelColumn = 22;
 
 std::ostream& Row(const char* label) { return std::cout << Padded(label, kLabelColumn); }
-
-// A number with `decimals` digits after the point, without touching the stream's settings.
-std::string Fixed(double value, int decimals)
-{
-  std::ostringstream text;
-  text << std::fixed << std::setprecision(decimals) << value;
-  return text.str();
-}
 
 // The kind's name and its number of items.
 std::string ItemCount(const Tally& tally, GroupKind kind)
@@ -216,37 +186,48 @@ void PrintTally(const Tally& tally, double seconds)
               << std::endl;
 }
 
-int RunStat(const std::vector<std::string>& args)
-{
-  ParsedArgs parsed;
-  std::string error;
-  if (!ParseArgs(args, {}, parsed, error)) return UsageError("stat", error);
-  if (parsed.positional.empty()) return UsageError("stat", "no data file given");
-
-  TTudaData reader;
-  Tally tally;
-  const Progress progress;
-  bool allOpened = true;
-  const auto start = std::chrono::steady_clock::now();
-  for (const std::string& file : parsed.positional) {
-    allOpened = CountFile(reader, file, tally, progress) && allOpened;
+class StatCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description(
+        "Summarises data files: blocks and swapped blocks, events, items per kind and\n"
+        "per group, decoding errors by kind, what was never decoded (the short trailing\n"
+        "piece of each file; the words of a block between the point where its data\n"
+        "length ended decoding and its end-of-block marker), and the read rate.\n"
+        "No summary is written when no file opens.");
+    app.add_option("FILE", files, "data files")->required()->check(NotEmpty());
+    app.footer(
+        "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
+        "file did not open or standard output could not be written, 2 on a usage error, 130\n"
+        "after Ctrl-C (the summary so far is written).");
   }
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  PrintTally(tally, elapsed.count());
-  return allOpened ? kExitOk : kExitDataError;
-}
+
+  int Run() override
+  {
+    TTudaData reader;
+    Tally tally;
+    const InterruptWatch watch;
+    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), false, 1);
+    size_t opened = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < files.size() && KeepGoing(watch); ++i) {
+      reader.OpenDataFile(files[i].c_str());
+      if (!reader.fFile.is_open()) continue;
+      ++opened;
+      CountFile(reader, files[i], tally, progress, watch);
+    }
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    progress.Clear();
+    if (opened > 0) PrintTally(tally, elapsed.count());
+    if (watch.Interrupted()) return ReportInterrupted(kName);
+    return opened == files.size() ? kExitOk : kExitDataError;
+  }
+
+ private:
+  std::vector<std::string> files;
+};
 
 }  // namespace
 
-const Command kStatCommand{"stat", "Summarise data files at a glance",
-                           R"(Usage: tuda stat FILE [FILE...]
-
-Summarises data files: blocks and swapped blocks, events, items per kind and
-per group, decoding errors by kind, what was never decoded (the short trailing
-piece of each file; the words of a block between the point where its data
-length ended decoding and its end-of-block marker), and the read rate.
-On a terminal a progress line is shown on standard error while it reads.
-
-Exit status: 0 when every file opened, 1 otherwise, 2 on a usage error.
-)",
-                           RunStat};
+const CommandEntry kStatCommand{kName, "Summarise data files at a glance", MakeCommand<StatCommand>};

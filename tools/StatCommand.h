@@ -3,4 +3,4 @@
 #include "tools/Command.h"
 
 // `tuda stat`: a summary of data files at a glance.
-extern const Command kStatCommand;
+extern const CommandEntry kStatCommand;

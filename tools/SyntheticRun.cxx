@@ -89,18 +89,17 @@ MidasFileWriter::LayoutChooser RunLayout(const SyntheticRunOptions& options)
 
 }  // namespace
 
-uint64_t WriteSyntheticRun(std::ostream& out, const SyntheticRunOptions& options)
+uint64_t WriteSyntheticRun(std::ostream& out, const SyntheticRunOptions& options, const SyntheticRunCheck& keepGoing)
 {
   MidasFileWriter writer(out, RunLayout(options));
   EventMaker maker(options.seed);
-  if (options.blocks != 0) {
-    // An event is far smaller than a block, so the block in hand is the last one.
-    do {
-      writer.AddEvent(maker.Next());
-    } while (writer.BlocksWritten() + 1 < options.blocks);
-  } else {
-    for (uint64_t i = 0; i < options.events; ++i) writer.AddEvent(maker.Next());
-  }
+  const auto more = [&](uint64_t events) { return !keepGoing || keepGoing(events, writer.BlocksWritten()); };
+  // An event is far smaller than a block, so with a block count the block in hand is the last one.
+  const auto wanted = [&](uint64_t events) {
+    if (options.blocks == 0) return events < options.events;
+    return events == 0 || writer.BlocksWritten() + 1 < options.blocks;
+  };
+  for (uint64_t events = 0; wanted(events) && more(events); ++events) writer.AddEvent(maker.Next());
   writer.EndBlock();
   return writer.BlocksWritten();
 }

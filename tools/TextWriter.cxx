@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-TextWriter::TextWriter(std::FILE* stream) : stream(stream), buffer(kBufferBytes) {}
+TextWriter::TextWriter(std::ostream& stream) : stream(stream), buffer(kBufferBytes) {}
 
 TextWriter& TextWriter::operator<<(const char* text) { return Put(text, std::strlen(text)); }
 
@@ -10,7 +10,7 @@ TextWriter& TextWriter::Put(const char* text, size_t length)
 {
   if (length > buffer.size()) {
     Drain();
-    failed = failed || std::fwrite(text, 1, length, stream) != length;
+    stream.write(text, static_cast<std::streamsize>(length));
     return *this;
   }
   Reserve(length);
@@ -21,13 +21,6 @@ TextWriter& TextWriter::Put(const char* text, size_t length)
 
 void TextWriter::Drain()
 {
-  failed = failed || std::fwrite(buffer.data(), 1, used, stream) != used;
+  stream.write(buffer.data(), static_cast<std::streamsize>(used));
   used = 0;
-}
-
-bool TextWriter::Flush()
-{
-  Drain();
-  failed = failed || std::fflush(stream) != 0;
-  return !failed;
 }

@@ -2,17 +2,17 @@
 
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
 // Buffered text output for the CSV writers: numbers formatted with to_chars into a large buffer
 // that goes to the stream in one write when it fills, never a flush per line. The stream is the
-// caller's and must outlive the writer.
+// caller's, and must outlive the writer; its state tells whether the writes succeeded.
 class TextWriter {
  public:
-  explicit TextWriter(std::FILE* stream);
-  ~TextWriter() { Flush(); }
+  explicit TextWriter(std::ostream& stream);
+  ~TextWriter() { Drain(); }
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
 
@@ -31,9 +31,8 @@ class TextWriter {
   TextWriter& operator<<(float number) { return Number(number); }
   TextWriter& operator<<(double number) { return Number(number); }
 
-  // Writes what the buffer holds and flushes the stream; false once any write has failed.
-  bool Flush();
-  bool Failed() const { return failed; }
+  // Hands what the buffer holds to the stream.
+  void Drain();
 
  private:
   static constexpr size_t kBufferBytes = 1 << 20;
@@ -51,10 +50,8 @@ class TextWriter {
   {
     if (used + bytes > buffer.size()) Drain();
   }
-  void Drain();
 
-  std::FILE* const stream;
+  std::ostream& stream;
   std::vector<char> buffer;
   size_t used = 0;
-  bool failed = false;
 };

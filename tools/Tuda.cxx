@@ -1,30 +1,55 @@
 #include "tools/Tuda.h"
 
-#include <algorithm>
 #include <iostream>
 
+#include "tools/CommandLine.h"
 #include "tools/DumpCommand.h"
 #include "tools/EventsCommand.h"
 #include "tools/ExportCommand.h"
+#include "tools/ExitStatus.h"
 #include "tools/GenCommand.h"
 #include "tools/InfoCommand.h"
-#include "tools/Options.h"
+#include "tools/OptionChecks.h"
+#include "tools/OutputCheck.h"
 #include "tools/RunCommand.h"
 #include "tools/SpectraCommand.h"
 #include "tools/StatCommand.h"
+#include "tools/Text.h"
 
 namespace {
 
-const Command* const kCommands[] = {&kRunCommand,  &kEventsCommand, &kGenCommand,
-                                    &kDumpCommand, &kInfoCommand,   &kStatCommand,
-                                    &kExportCommand, &kSpectraCommand};
+constexpr const char* kHelpName = "help";
+
+// `tuda help [SUBCOMMAND]`: the overview, or a subcommand's help, on standard output.
+class HelpCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description("Shows the overview of tuda, or the help of one subcommand: the same text as\n"
+                    "'tuda SUBCOMMAND --help'.");
+    app.add_option("SUBCOMMAND", subcommand, "the subcommand, help itself included");
+    app.footer("Exit status: 0 when the help was written, 1 when standard output could not be\n"
+               "written, 2 on a usage error (an unknown subcommand).");
+  }
+
+  int Run() override;
+
+ private:
+  std::string subcommand;
+};
+
+const CommandEntry kHelpCommand{kHelpName, "Show the help of tuda or of one subcommand", MakeCommand<HelpCommand>};
+
+const CommandEntry* const kCommands[] = {&kRunCommand,  &kEventsCommand, &kGenCommand,    &kDumpCommand,
+                                         &kInfoCommand, &kStatCommand,   &kExportCommand, &kSpectraCommand,
+                                         &kHelpCommand};
 
 constexpr size_t kNameColumn = 8;
 
-const Command* FindCommand(const std::string& name)
+const CommandEntry* FindCommand(const std::string& name)
 {
-  for (const Command* command : kCommands) {
-    if (name == command->name) return command;
+  for (const CommandEntry* entry : kCommands) {
+    if (name == entry->name) return entry;
   }
   return nullptr;
 }
@@ -34,10 +59,13 @@ void PrintOverview(std::ostream& out)
   out << "Usage: tuda SUBCOMMAND [options] ARGS\n\n"
          "Decodes and inspects UK MIDAS list-mode data files of the TUDA detector array.\n\n"
          "Subcommands:\n";
-  for (const Command* command : kCommands) {
-    out << "  " << Padded(command->name, kNameColumn) << command->summary << '\n';
+  for (const CommandEntry* entry : kCommands) {
+    out << "  " << Padded(entry->name, kNameColumn) << entry->summary << '\n';
   }
-  out << "\nRun 'tuda help SUBCOMMAND' for its arguments and options.\n" << std::flush;
+  out << "\nRun 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
+         "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
+         "2 on a usage error, 130 after Ctrl-C.\n"
+      << std::flush;
 }
 
 int UnknownCommand(const std::string& name)
@@ -46,42 +74,52 @@ int UnknownCommand(const std::string& name)
   return kExitUsage;
 }
 
-int Help(const std::vector<std::string>& args)
+// The subcommand's app with its options declared on the command.
+std::unique_ptr<CLI::App> Declared(const CommandEntry& entry, Command& command)
 {
-  if (args.empty()) {
+  std::unique_ptr<CLI::App> app = MakeCommandApp(entry.name);
+  command.Declare(*app);
+  return app;
+}
+
+int HelpCommand::Run()
+{
+  if (subcommand.empty()) {
     PrintOverview(std::cout);
     return kExitOk;
   }
-  if (args.size() > 1) {
-    std::cerr << "tuda help: give one subcommand (see tuda --help)" << std::endl;
-    return kExitUsage;
-  }
-  const Command* command = FindCommand(args[0]);
-  if (command == nullptr) return UnknownCommand(args[0]);
-  std::cout << command->usage << std::flush;
+  const CommandEntry* entry = FindCommand(subcommand);
+  if (entry == nullptr) return UnknownCommand(subcommand);
+  const std::unique_ptr<Command> command = entry->make();
+  std::cout << Declared(*entry, *command)->help() << std::flush;
   return kExitOk;
 }
 
-bool AsksForHelp(const std::vector<std::string>& args)
+int RunCommandLine(const std::vector<std::string>& args)
 {
-  const auto optionsEnd = std::find(args.begin(), args.end(), "--");
-  return std::find(args.begin(), optionsEnd, "--help") != optionsEnd ||
-         std::find(args.begin(), optionsEnd, "-h") != optionsEnd;
+  if (args.empty()) {
+    PrintOverview(std::cerr);
+    return kExitUsage;
+  }
+  if (args[0] == "--help" || args[0] == "-h") {
+    PrintOverview(std::cout);
+    return kExitOk;
+  }
+  const CommandEntry* entry = FindCommand(args[0]);
+  if (entry == nullptr) return UnknownCommand(args[0]);
+  const std::unique_ptr<Command> command = entry->make();
+  const std::unique_ptr<CLI::App> app = Declared(*entry, *command);
+  int status = kExitOk;
+  if (!ParseCommandLine(*app, entry->name, std::vector<std::string>(args.begin() + 1, args.end()), status)) {
+    return status;
+  }
+  return command->Run();
 }
 
 }  // namespace
 
 int RunTuda(const std::vector<std::string>& args)
 {
-  if (args.empty()) {
-    PrintOverview(std::cerr);
-    return kExitUsage;
-  }
-  const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (args[0] == "--help" || args[0] == "-h") return Help({});
-  if (args[0] == "help") return Help(rest);
-  const Command* command = FindCommand(args[0]);
-  if (command == nullptr) return UnknownCommand(args[0]);
-  if (AsksForHelp(rest)) return Help({args[0]});
-  return command->run(rest);
+  const CommandEntry* entry = args.empty() ? nullptr : FindCommand(args[0]);
+  return FinishOutput(entry != nullptr ? entry->name : "", RunCommandLine(args));
 }

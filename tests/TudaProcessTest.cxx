@@ -1,0 +1,265 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/TestSupport.h"
+
+// The built program TUDA_PROGRAM_PATH as a child process: failed writes, closed pipes, Ctrl-C
+// and the progress line, which only a real process with real descriptors shows.
+
+namespace {
+
+constexpr const char* kClearLine = "\r\033[K";
+
+std::string ReadAll(int descriptor)
+{
+  std::string text;
+  char chunk[4096];
+  ssize_t got = 0;
+  while ((got = read(descriptor, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
+    if (got > 0) text.append(chunk, static_cast<size_t>(got));
+  }
+  return text;
+}
+
+class TudaProcessTest : public testing::Test {
+ protected:
+  // Starts `tuda args` with its standard output and error on the given descriptors.
+  static pid_t Start(const std::vector<std::string>& args, int out, int err)
+  {
+    const pid_t child = fork();
+    if (child != 0) return child;
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    std::vector<char*> argv{const_cast<char*>(TUDA_PROGRAM_PATH)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(TUDA_PROGRAM_PATH, argv.data());
+    _exit(127);
+  }
+
+  static int Wait(pid_t child)
+  {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+  }
+
+  // Runs `tuda args` to its end with standard output on `out`; what it wrote on standard error
+  // goes to `err`. Returns the wait status.
+  static int RunWithOutput(const std::vector<std::string>& args, int out, std::string& err)
+  {
+    int errPipe[2];
+    EXPECT_EQ(pipe(errPipe), 0);
+    const pid_t child = Start(args, out, errPipe[1]);
+    close(errPipe[1]);
+    err = ReadAll(errPipe[0]);
+    close(errPipe[0]);
+    return Wait(child);
+  }
+
+  // Runs `tuda args` with standard error on a pseudo-terminal, and standard output on the same
+  // terminal or on /dev/null. Returns what the terminal showed.
+  static std::string RunOnTerminal(const std::vector<std::string>& args, bool outputOnTerminal)
+  {
+    int master = -1;
+    int slave = -1;
+    EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const int null = open("/dev/null", O_WRONLY);
+    const pid_t child = Start(args, outputOnTerminal ? slave : null, slave);
+    close(slave);
+    close(null);
+    const std::string shown = ReadAll(master);  // ends with EIO once the child is gone
+    close(master);
+    EXPECT_EQ(Wait(child), 0);
+    return shown;
+  }
+
+  static int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status); }
+
+  // Makes a data file of `blocks` blocks with the program itself.
+  std::string Generate(const std::string& name, const std::string& blocks)
+  {
+    const std::string path = folder.Path(name);
+    std::string err;
+    EXPECT_EQ(ExitStatus(RunWithOutput({"gen", path, "--blocks", blocks}, STDOUT_FILENO, err)), 0) << err;
+    return path;
+  }
+
+  static void WaitFor(const std::function<bool()>& condition)
+  {
+    while (!condition()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+
+  ScratchFolder folder;
+};
+
+// ---- Output failures ---------------------------------------------------------------------------
+
+TEST_F(TudaProcessTest, FullDeviceEndsEveryCommandWithOneLine)
+{
+  const std::string path = Generate("run.dat", "2");
+  const int full = open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  const std::vector<std::vector<std::string>> cases = {
+      {"events", path}, {"stat", path},   {"dump", path},     {"info", path},
+      {"help", "gen"},  {"gen", "-"},     {"run", "--file", path}};
+  for (const auto& args : cases) {
+    std::string err;
+    EXPECT_EQ(ExitStatus(RunWithOutput(args, full, err)), 1) << args[0];
+    EXPECT_EQ(err, "tuda " + args[0] + ": cannot write standard output: No space left on device\n");
+  }
+  std::string err;
+  EXPECT_EQ(ExitStatus(RunWithOutput({"--help"}, full, err)), 1);
+  EXPECT_EQ(err, "tuda: cannot write standard output: No space left on device\n");
+  close(full);
+}
+
+TEST_F(TudaProcessTest, GenOntoAFullDeviceGivesTheReason)
+{
+  std::string err;
+  EXPECT_EQ(ExitStatus(RunWithOutput({"gen", "/dev/full"}, STDOUT_FILENO, err)), 1);
+  EXPECT_EQ(err, "tuda gen: cannot write /dev/full: No space left on device\n");
+}
+
+// As other tools end: by the signal, quietly, even when the caller ignored it.
+TEST_F(TudaProcessTest, ClosedPipeEndsQuietly)
+{
+  const std::string path = Generate("run.dat", "20");
+  int outPipe[2];
+  ASSERT_EQ(pipe(outPipe), 0);
+  close(outPipe[0]);
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  struct sigaction previous {};
+  sigaction(SIGPIPE, &ignore, &previous);
+  std::string err;
+  const int status = RunWithOutput({"events", path}, outPipe[1], err);
+  sigaction(SIGPIPE, &previous, nullptr);
+  close(outPipe[1]);
+  EXPECT_EQ(ExitStatus(status), -SIGPIPE);
+  EXPECT_EQ(err, "");
+}
+
+// ---- Interrupts --------------------------------------------------------------------------------
+
+// The reader waits on a pipe inside its loop; Ctrl-C ends it after the block in hand, with what a
+// normal end writes.
+TEST_F(TudaProcessTest, InterruptEndsAsInterrupted)
+{
+  std::ifstream file(Generate("run.dat", "1"), std::ios::binary);
+  const std::string firstBlock(std::istreambuf_iterator<char>(file), {});
+  const std::string fifo = folder.Path("run.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string command : {"stat", "events", "info"}) {
+    int errPipe[2];
+    ASSERT_EQ(pipe(errPipe), 0);
+    const int null = open("/dev/null", O_WRONLY);
+    const pid_t child = Start({command, fifo}, null, errPipe[1]);
+    close(errPipe[1]);
+    close(null);
+    const int writer = open(fifo.c_str(), O_WRONLY);
+    const std::string block = firstBlock;
+    ASSERT_EQ(write(writer, block.data(), block.size()), static_cast<ssize_t>(block.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(child, SIGINT);
+    // The read of the next block waits for data or the end of the pipe.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    close(writer);
+    const std::string err = ReadAll(errPipe[0]);
+    close(errPipe[0]);
+    EXPECT_EQ(ExitStatus(Wait(child)), 130) << command;
+    EXPECT_EQ(err, "tuda " + command + ": interrupted\n");
+  }
+}
+
+TEST_F(TudaProcessTest, InterruptedGenLeavesNothingBehind)
+{
+  const std::string target = folder.Path("run.dat");
+  int errPipe[2];
+  ASSERT_EQ(pipe(errPipe), 0);
+  const pid_t child = Start({"gen", target, "--blocks", "100000000"}, STDOUT_FILENO, errPipe[1]);
+  close(errPipe[1]);
+  WaitFor([&] { return !std::filesystem::is_empty(folder.Path()); });
+  kill(child, SIGINT);
+  const std::string err = ReadAll(errPipe[0]);
+  close(errPipe[0]);
+  EXPECT_EQ(ExitStatus(Wait(child)), 130);
+  EXPECT_EQ(err, "tuda gen: interrupted\n");
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
+// Output that no one reads holds the first Ctrl-C off; the second ends the program at once.
+TEST_F(TudaProcessTest, SecondInterruptEndsAtOnce)
+{
+  const std::string path = Generate("run.dat", "20");
+  int outPipe[2];
+  ASSERT_EQ(pipe(outPipe), 0);
+  const pid_t child = Start({"events", path}, outPipe[1], STDERR_FILENO);
+  close(outPipe[1]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  kill(child, SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(waitpid(child, nullptr, WNOHANG), 0);
+  kill(child, SIGINT);
+  EXPECT_EQ(ExitStatus(Wait(child)), -SIGINT);
+  close(outPipe[0]);
+}
+
+// ---- Progress line -----------------------------------------------------------------------------
+
+TEST_F(TudaProcessTest, ProgressOfBytesOnATerminal)
+{
+  const std::string shown = RunOnTerminal({"gen", folder.Path("run.dat"), "--blocks", "800"}, false);
+  EXPECT_NE(shown.find(std::string(kClearLine) + "tuda gen: "), std::string::npos) << shown;
+  EXPECT_NE(shown.find("% of 25.0 MB, "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" MB/s, "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" s left"), std::string::npos) << shown;
+  // Cleared before the closing line.
+  EXPECT_NE(shown.find(std::string(kClearLine) + "tuda gen: " + folder.Path("run.dat") + ": 800 blocks"),
+            std::string::npos)
+      << shown;
+}
+
+// With nothing listed, the node's lines share the terminal: the line clears itself before them.
+TEST_F(TudaProcessTest, ProgressOfEventsWhenNothingIsListed)
+{
+  const std::string path = Generate("run.dat", "2");
+  const std::vector<std::string> args{"run", "--file", path, "--steps", "40", "--interval", "0.01"};
+  std::vector<std::string> quiet = args;
+  quiet.insert(quiet.end(), {"--print", "none"});
+  const std::string shown = RunOnTerminal(quiet, true);
+  EXPECT_NE(shown.find(std::string(kClearLine) + "tuda run: "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" events/s, "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" s elapsed" + std::string(kClearLine) + "Stop()"), std::string::npos) << shown;
+  EXPECT_EQ(RunOnTerminal(args, true).find("tuda run: "), std::string::npos);
+}
+
+TEST_F(TudaProcessTest, NoProgressWhenStandardErrorIsNoTerminal)
+{
+  std::string err;
+  const int null = open("/dev/null", O_WRONLY);
+  const std::string path = Generate("run.dat", "1");
+  EXPECT_EQ(ExitStatus(RunWithOutput({"run", "--file", path, "--steps", "40", "--interval", "0.01", "--print",
+                                      "none"},
+                                     null, err)),
+            0);
+  close(null);
+  EXPECT_EQ(err, "");
+}
+
+}  // namespace

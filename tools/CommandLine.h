@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+// The one usage path of every subcommand, through CLI11, and the one message style.
+
+// The app of `tuda NAME`: help first gives the usage line, then the description, the arguments,
+// the options and the footer (each command's footer gives its exit statuses).
+std::unique_ptr<CLI::App> MakeCommandApp(const std::string& name);
+
+// Parses `args`, the arguments after the subcommand's name. Returns true when the command is to
+// run; otherwise `status` is the exit status: the help on standard output for -h or --help
+// (kExitOk), or a usage error on standard error (kExitUsage).
+bool ParseCommandLine(CLI::App& app, const std::string& name, const std::vector<std::string>& args,
+                      int& status);
+
+// "tuda NAME: message (see tuda help NAME)" on standard error; returns kExitUsage.
+int UsageError(const std::string& name, const std::string& message);
+
+// "tuda NAME: message" on standard error ("tuda: message" for no name); returns kExitDataError.
+int DataError(const std::string& name, const std::string& message);

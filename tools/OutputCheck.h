@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+// Whether standard output took everything written to it. Standard output is std::cout; when its
+// buffer is a DescriptorBuffer (the program installs one), a failure names the system's reason.
+
+// True once a write to standard output has failed: long commands stop then, as their output is
+// being lost.
+bool OutputFailed();
+
+// Flushes standard output. When anything written to it was lost, writes "tuda NAME: cannot
+// write standard output: REASON" on standard error and returns kExitDataError; otherwise
+// returns `status`. A closed pipe is no fault of the command's: it ends quietly, still with
+// kExitDataError, as nothing may report success after lost output.
+int FinishOutput(const std::string& name, int status);
