@@ -6,12 +6,13 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tests/WrittenRun.h"
 #include "tools/ExitStatus.h"
-#include "writer/MidasFileWriter.h"
 
 // `tuda export` in-process, its HDF5 files read back through the HDF5 library, and the program
 // TUDA_PROGRAM_PATH that the build names for standard output.
@@ -126,15 +127,7 @@ class ExportTest : public testing::Test {
  protected:
   void SetUp() override
   {
-    for (const bool swapped : {false, true}) {
-      std::ofstream file(DataFile(swapped), std::ios::binary);
-      BlockLayout layout;
-      layout.swapped = swapped;
-      MidasFileWriter writer(file, layout);
-      for (const WriterEvent& event : kEvents) writer.AddEvent(event);
-      writer.AddToken(tokens::EventStart(0));
-      writer.EndBlock();
-    }
+    for (const bool swapped : {false, true}) WriteRun(DataFile(swapped), kEvents, swapped);
     std::ofstream(folder.Path("empty.dat"));
   }
 

@@ -11,19 +11,19 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tests/WrittenRun.h"
 #include "tools/ExitStatus.h"
 #include "tools/ChannelList.h"
 #include "tools/KindHistogram.h"
 #include "tools/SpectrumPlots.h"
-#include "writer/MidasFileWriter.h"
 
 // `tuda spectra` in-process, with the module UKMIDAS_PLUGIN_PATH that the build names, and its
 // histograms on their own.
 
 namespace {
 
-// The run every spectra test reads: three events, and one closing event-start token so that the
-// reader returns the third.
+// The run every spectra test reads: the reader returns an empty event before the first
+// event-start token, then these three.
 const std::vector<WriterEvent> kEvents{
     {{tokens::Adc(0, 100), tokens::Adc(0, 100), tokens::Adc(5, 4095), tokens::Tdc(3, 65535), tokens::Tdc(3, 15)}},
     {{tokens::Tdc(3, 16), tokens::Tdc(639, 0)}},
@@ -79,14 +79,7 @@ class SpectraTest : public testing::Test {
   {
     unsetenv("UKMIDASDATA");
     for (const bool swapped : {false, true}) {
-      const std::string path = folder.Path(swapped ? "swapped.dat" : "native.dat");
-      std::ofstream file(path, std::ios::binary);
-      BlockLayout layout;
-      layout.swapped = swapped;
-      MidasFileWriter writer(file, layout);
-      for (const WriterEvent& event : kEvents) writer.AddEvent(event);
-      writer.AddToken(tokens::EventStart(0));
-      writer.EndBlock();
+      WriteRun(folder.Path(swapped ? "swapped.dat" : "native.dat"), kEvents, swapped);
     }
   }
 
