@@ -190,6 +190,8 @@ TEST_F(RunCommandTest, InterruptStopsTheRunCleanly) {
   struct sigaction oldPipe {};
   sigaction(SIGPIPE, &ignorePipe, &oldPipe);
 
+  // Caught as from an interactive shell, even when this test runs as a background job.
+  signal(SIGINT, SIG_DFL);
   WatchedBuffer console;
   std::future<void> firstEvent = console.firstEvent.get_future();
   std::thread writer([&] {

@@ -42,6 +42,8 @@ class TudaProcessTest : public testing::Test {
   {
     const pid_t child = fork();
     if (child != 0) return child;
+    // As from an interactive shell, even when this test runs as a background job.
+    signal(SIGINT, SIG_DFL);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     std::vector<char*> argv{const_cast<char*>(TUDA_PROGRAM_PATH)};
@@ -211,10 +213,14 @@ TEST_F(TudaProcessTest, SecondInterruptEndsAtOnce)
   ASSERT_EQ(pipe(outPipe), 0);
   const pid_t child = Start({"events", path}, outPipe[1], STDERR_FILENO);
   close(outPipe[1]);
+  // Its first line shows it inside its loop; then the pipe fills.
+  char first = 0;
+  ASSERT_EQ(read(outPipe[0], &first, 1), 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   kill(child, SIGINT);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(waitpid(child, nullptr, WNOHANG), 0);
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, WNOHANG), 0);
   kill(child, SIGINT);
   EXPECT_EQ(ExitStatus(Wait(child)), -SIGINT);
   close(outPipe[0]);

@@ -38,15 +38,17 @@ void OnInterrupt(int signalNumber)
 
 }  // namespace
 
-// No SA_RESTART: a read from a pipe or terminal and the node's pause return at once, so the
-// command comes back to look at the flag.
+// No SA_RESTART: the node's pause returns at once, so that the command comes back to look at the
+// flag. A program started with Ctrl-C ignored (a background job of a shell) leaves it ignored.
 InterruptWatch::InterruptWatch()
 {
   interrupted.store(false);
+  sigaction(SIGINT, nullptr, &previousAction);
+  if (previousAction.sa_handler == SIG_IGN) return;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, &previousAction);
+  sigaction(SIGINT, &action, nullptr);
 }
 
 InterruptWatch::~InterruptWatch()

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -37,6 +38,7 @@ OutputFile::~OutputFile()
 bool OutputFile::Open(const std::string& path, bool replace, std::string& error)
 {
   target = path;
+  destination = path;
   overwrite = replace;
   struct stat status {};
   const bool exists = path != kStandardOutputName && stat(path.c_str(), &status) == 0;
@@ -47,6 +49,8 @@ bool OutputFile::Open(const std::string& path, bool replace, std::string& error)
     return false;
   } else if (exists && S_ISREG(status.st_mode) && !overwrite) {
     error = path + " exists; give --overwrite to replace it";
+    return false;
+  } else if (exists && S_ISREG(status.st_mode) && !Resolve(error)) {
     return false;
   } else if (exists && !S_ISREG(status.st_mode)) {
     descriptor = open(path.c_str(), O_WRONLY | O_CLOEXEC);
@@ -63,10 +67,25 @@ bool OutputFile::Open(const std::string& path, bool replace, std::string& error)
   return true;
 }
 
-// Hidden beside the target, in the same folder, so that the rename cannot cross file systems.
+// A link to a regular file is followed: the file is replaced, not the link.
+bool OutputFile::Resolve(std::string& error)
+{
+  char* const real = realpath(target.c_str(), nullptr);
+  if (real == nullptr) {
+    error = Failure(errno);
+    return false;
+  }
+  destination = real;
+  free(real);
+  return true;
+}
+
+// Hidden beside the destination, in the same folder, so that the rename cannot cross file
+// systems.
 bool OutputFile::OpenTemporary(std::string& error)
 {
-  const std::string stem = Folder(target) + "." + BaseName(target) + ".tmp" + std::to_string(getpid());
+  const std::string stem =
+      Folder(destination) + "." + BaseName(destination) + ".tmp" + std::to_string(getpid());
   for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
     const std::string name = stem + (attempt == 0 ? "" : "." + std::to_string(attempt));
     descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
@@ -101,10 +120,11 @@ bool OutputFile::Commit(std::string& error)
 // Without --overwrite, a file that appeared at the target meanwhile is kept.
 bool OutputFile::Rename(std::string& error)
 {
-  int result = overwrite ? rename(temporary.c_str(), target.c_str())
-                         : renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+  const char* const from = temporary.c_str();
+  const char* const to = destination.c_str();
+  int result = overwrite ? rename(from, to) : renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
   // Some file systems cannot rename without replacing; the target was checked at the start.
-  if (result != 0 && errno == EINVAL && !overwrite) result = rename(temporary.c_str(), target.c_str());
+  if (result != 0 && errno == EINVAL && !overwrite) result = rename(from, to);
   if (result != 0) {
     error = errno == EEXIST ? target + " exists; give --overwrite to replace it" : Failure(errno);
     return false;

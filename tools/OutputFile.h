@@ -32,12 +32,14 @@ class OutputFile {
   bool Commit(std::string& error);
 
  private:
+  bool Resolve(std::string& error);
   bool OpenTemporary(std::string& error);
   bool Rename(std::string& error);
   std::string Failure(int errorNumber) const;
   void Close();
 
-  std::string target;
+  std::string target;       // as given, for messages
+  std::string destination;  // the file that takes the target's place
   std::string temporary;
   bool overwrite = false;
   int descriptor = -1;

@@ -73,7 +73,10 @@ ProgressLine::ProgressLine(const std::string& name, ProgressUnit unit, ProgressS
       start(Clock::now()),
       lastDrawn(start)
 {
-  if (!shown || !OutputIsTheTerminal()) return;
+  if (!shown) return;
+  clearingError = std::make_unique<ClearingBuffer>(std::cerr.rdbuf(), *this);
+  plainError = std::cerr.rdbuf(clearingError.get());
+  if (!OutputIsTheTerminal()) return;
   clearingOutput = std::make_unique<ClearingBuffer>(std::cout.rdbuf(), *this);
   plainOutput = std::cout.rdbuf(clearingOutput.get());
 }
@@ -82,12 +85,19 @@ ProgressLine::~ProgressLine()
 {
   Clear();
   if (plainOutput != nullptr) std::cout.rdbuf(plainOutput);
+  if (plainError != nullptr) std::cerr.rdbuf(plainError);
 }
 
 void ProgressLine::Clear()
 {
-  if (drawn) std::cerr << kClearLine << std::flush;
+  if (drawn) Show(kClearLine);
   drawn = false;
+}
+
+void ProgressLine::Show(const std::string& text)
+{
+  plainError->sputn(text.data(), static_cast<std::streamsize>(text.size()));
+  plainError->pubsync();
 }
 
 void ProgressLine::Look()
@@ -97,7 +107,7 @@ void ProgressLine::Look()
   if (Seconds(now - lastDrawn) < kSecondsBetweenDraws) return;
   lastDrawn = now;
   drawn = true;
-  std::cerr << kClearLine << Text(source(), Seconds(now - start)) << std::flush;
+  Show(kClearLine + Text(source(), Seconds(now - start)));
 }
 
 std::string ProgressLine::Text(const ProgressAmount& amount, double seconds) const

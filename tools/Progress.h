@@ -24,9 +24,10 @@ enum class ProgressUnit {
 
 // One progress line on standard error, drawn over itself and cleared at the end. Shown only while
 // standard error is a terminal and standard output is not the same terminal, unless nothing is
-// written there; never when standard error is not a terminal. When standard output is that
-// terminal, the line clears itself before anything is written there (a node's closing line,
-// say): std::cout writes through the line while it lives.
+// written there; never when standard error is not a terminal. While the line is shown, it clears
+// itself before anything else is written on standard error (a reader's diagnostic, say) or, when
+// standard output is that terminal, on standard output (a node's closing line): std::cerr and
+// std::cout write through the line while it lives.
 //
 // Tick is called per block or per event; the clock is looked at only every `ticksPerLook` ticks,
 // so that per event it costs a counter and a comparison.
@@ -51,6 +52,7 @@ class ProgressLine {
 
   void Look();
   std::string Text(const ProgressAmount& amount, double seconds) const;
+  void Show(const std::string& text);
 
   const std::string name;
   const ProgressUnit unit;
@@ -61,7 +63,10 @@ class ProgressLine {
   bool drawn = false;
   const Clock::time_point start;
   Clock::time_point lastDrawn;
+  // The streams' own buffers, given back at the end; the line itself is drawn on `plainError`.
+  std::streambuf* plainError = nullptr;
   std::streambuf* plainOutput = nullptr;
+  std::unique_ptr<std::streambuf> clearingError;
   std::unique_ptr<std::streambuf> clearingOutput;
 };
 

@@ -9,7 +9,6 @@
 #include "tools/ExitStatus.h"
 #include "tools/GenCommand.h"
 #include "tools/InfoCommand.h"
-#include "tools/OptionChecks.h"
 #include "tools/OutputCheck.h"
 #include "tools/RunCommand.h"
 #include "tools/SpectraCommand.h"
