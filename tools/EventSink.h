@@ -4,6 +4,7 @@
 #include <string>
 
 #include "reader/TTudaEvent.h"
+#include "tools/KindNames.h"
 
 // Where `tuda export` writes the events the reader returns, in the order it returns them.
 class EventSink {
@@ -16,9 +17,3 @@ class EventSink {
   // output could not be written (a stream the caller owns tells it its own way).
   virtual bool Finish(uint64_t events, std::string& error) = 0;
 };
-
-// The kinds of item as the exports name them, in the order they are written.
-constexpr const char* kAdcKindName = "adc";
-constexpr const char* kTdcKindName = "tdc";
-constexpr const char* kScalerKindName = "scaler";
-constexpr const char* kEpicsKindName = "epics";

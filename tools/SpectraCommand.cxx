@@ -23,6 +23,7 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kName = "spectra";
 constexpr const char* kNodeName = "src";
 constexpr const char* kReceiverName = "spectra";
+constexpr const char* kAllKinds = "all";
 constexpr unsigned kEventsPerLook = 4096;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -46,7 +47,7 @@ class SpectraCommand : public Command {
     app.add_option("--out", output.folder, "the folder, made when missing (default spectra)")
         ->check(NotEmpty())
         ->type_name("DIR");
-    app.add_option("--kind", kind, "adc, tdc or all (default all)")->check(CLI::IsMember({"adc", "tdc", "all"}))
+    app.add_option("--kind", kind, "adc, tdc or all (default all)")->check(CLI::IsMember({kAdcKindName, kTdcKindName, kAllKinds}))
         ->type_name("KIND");
     app.add_option("--channels", channels, "channels for spectrum pictures, e.g. 1,5,40-47")->type_name("LIST");
     AddCount(app, "--bins", bins, 1, kMaxBins,
@@ -100,8 +101,8 @@ class SpectraCommand : public Command {
  private:
   void MakeHistograms()
   {
-    if (kind != "tdc") histograms.push_back(std::make_unique<KindHistogram>(kAdcKind, Bins(kAdcKind)));
-    if (kind != "adc") histograms.push_back(std::make_unique<KindHistogram>(kTdcKind, Bins(kTdcKind)));
+    if (kind != kTdcKindName) histograms.push_back(std::make_unique<KindHistogram>(kAdcKind, Bins(kAdcKind)));
+    if (kind != kAdcKindName) histograms.push_back(std::make_unique<KindHistogram>(kTdcKind, Bins(kTdcKind)));
     for (const auto& histogram : histograms) filled.push_back(histogram.get());
   }
 
@@ -167,7 +168,7 @@ class SpectraCommand : public Command {
   }
 
   std::vector<std::string> files;
-  std::string kind = "all";
+  std::string kind = kAllKinds;
   std::string channels;
   uint64_t bins = 0;  // 0: each kind's own default
   uint64_t steps = 0;

@@ -4,6 +4,7 @@
 
 #include "reader/TTudaData.h"
 #include "tools/FlowVectors.h"
+#include "tools/KindNames.h"
 
 // The two kinds of item the source node publishes, as `tuda spectra` bins them: the property
 // names they arrive under, the channel numbers the reader can give them, and the full range of
@@ -45,14 +46,14 @@ struct SpectrumKind {
 constexpr uint32_t BitsOf(uint32_t mask) { return mask == 0 ? 0 : 1 + BitsOf(mask >> 1); }
 
 // ADC values keep the data word's low bits; TDC values the whole word.
-constexpr SpectrumKind kAdcKind{"adc",
+constexpr SpectrumKind kAdcKind{kAdcKindName,
                                 "ADC",
                                 kAdcChannelProperty,
                                 kAdcValueProperty,
                                 ChannelsOfSet(adcGroups, adcChannels),
                                 BitsOf(kAdcValueMask),
                                 4096};
-constexpr SpectrumKind kTdcKind{"tdc",
+constexpr SpectrumKind kTdcKind{kTdcKindName,
                                 "TDC",
                                 kTdcChannelProperty,
                                 kTdcValueProperty,
