@@ -88,6 +88,8 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
             "  dump    List the words of blocks\n"
             "  info    Decode a file and print the reader's counters\n"
             "  stat    Summarise data files at a glance\n"
+            "  export  Write every decoded item as HDF5 or CSV\n"
+            "  spectra Draw the spectra the source node delivers\n"
             "  help    Show the help of tuda or of one subcommand\n\n"
             "Run 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
             "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
