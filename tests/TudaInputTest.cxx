@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -196,8 +197,17 @@ TEST_F(TudaInputTest, EveryReadingCommandRefusesItUnlessForced)
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(Run({command, path, "--force"}), kExitOk) << command << err.str();
   }
-  EXPECT_EQ(Run({"run", "--file", path, "--plugin", folder.Path("none.kxp")}), kExitDataError);
-  EXPECT_EQ(err.str(), "tuda run: " + path + refusal);
+  const std::vector<std::vector<std::string>> nodeCommands{
+      {"run", "--file", path, "--plugin", UKMIDAS_PLUGIN_PATH},
+      {"spectra", path, "--out", folder.Path("spectra"), "--plugin", UKMIDAS_PLUGIN_PATH},
+      {"export", path, "--out", folder.Path("run.csv")}};
+  for (const std::vector<std::string>& args : nodeCommands) {
+    EXPECT_EQ(Run(args), kExitDataError) << args[0];
+    EXPECT_EQ(err.str(), "tuda " + args[0] + ": " + path + refusal);
+    EXPECT_EQ(out.str(), "");
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("spectra")));
+  EXPECT_FALSE(std::filesystem::exists(folder.Path("run.csv")));
 }
 
 TEST_F(TudaInputTest, StandardInputIsRefusedAsItsFirstBlockPasses)

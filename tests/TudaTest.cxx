@@ -90,6 +90,8 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
             "  info    Decode a file and print the reader's counters\n"
             "  stat    Summarise data files at a glance\n"
             "  check   Tell whether files hold data this reader decodes as written\n"
+            "  export  Write every decoded item as HDF5 or CSV\n"
+            "  spectra Draw the spectra the source node delivers\n"
             "  help    Show the help of tuda or of one subcommand\n\n"
             "Run 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
             "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
@@ -104,7 +106,8 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
 // `tuda help X` and `tuda X --help` give the same text, which names the exit statuses.
 TEST_F(TudaTest, HelpOfEverySubcommand)
 {
-  for (const std::string name : {"run", "events", "gen", "dump", "info", "stat", "check", "help"}) {
+  for (const std::string name :
+       {"run", "events", "gen", "dump", "info", "stat", "check", "export", "spectra", "help"}) {
     EXPECT_EQ(Run({"help", name}), kExitOk) << name;
     const std::string help = out.str();
     std::string oneLine = help;
