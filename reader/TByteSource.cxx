@@ -113,7 +113,7 @@ bool TByteSource::Read(char* buffer, size_t size)
 void TByteSource::ReportDamage(const std::string& reason, uint64_t offset)
 {
   fDamaged = true;
-  std::cerr << "GetDataBlock: ERROR - " << CodecName(fCodec) << " data of " << fName
+  *fErrors << "GetDataBlock: ERROR - " << CodecName(fCodec) << " data of " << fName
             << " are damaged at uncompressed byte " << offset << " (" << reason << "), reading no further"
             << std::endl;
 }

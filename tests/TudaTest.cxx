@@ -245,6 +245,13 @@ TEST_F(TudaTest, StatCountsEveryKindAndWhatWasNeverDecoded)
       "after the data length\n"
       "Trailing piece        " + path +
       ": 5 bytes\n"
+      "Items delivered       ADC 1, TDC 1, EPICS 1, scaler 1\n"
+      "Held at the end       " + path +
+      ": ADC 0, TDC 0, EPICS 0, scaler 0; never delivered\n"
+      "Bytes                 block headers 64, decoded tokens 32, end-of-block markers 8, fill after the marker "
+      "65406, trailing pieces 5\n"
+      "Bytes not decoded     unknown group 8, group item 4, extended group item 2, groups above 64 8, token past "
+      "block end 0, after the data length 4, zero padding after the data length 0\n"
       "Read                  ";
   EXPECT_EQ(text.substr(0, expected.size()), expected);
 }
@@ -369,7 +376,8 @@ TEST_F(TudaTest, DumpBeyondTheLastBlockCountsTheWholeBlocks)
   ASSERT_EQ(Run({"gen", path, "--blocks", "3"}), kExitOk);
   std::ofstream(path, std::ios::binary | std::ios::app) << "tail";
   EXPECT_EQ(Run({"dump", path, "--block", "7"}), kExitDataError);
-  EXPECT_EQ(err.str(), "tuda dump: " + path + " holds only 3 whole blocks\n");
+  EXPECT_EQ(err.str(), "tuda dump: " + path + " holds only 3 whole blocks\n"
+                       "tuda dump: 4 bytes in 1 trailing piece shorter than a block not decoded; tuda stat shows more\n");
   EXPECT_EQ(out.str(), "OpenDataFile: Opened data file " + path + "\n");
 }
 

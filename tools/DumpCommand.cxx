@@ -5,6 +5,7 @@
 #include "tools/ExitStatus.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
+#include "tools/ReaderAccount.h"
 #include "tools/ReaderProgress.h"
 #include "tools/Text.h"
 
@@ -23,6 +24,7 @@ class DumpCommand : public Command {
     app.add_option("FILE", file, "the data file")->required()->check(NotEmpty());
     AddCount(app, "--block", first, 1, kLargestBlockNumber, "the first block to list, counting from 1 (default 1)");
     AddCount(app, "--blocks", count, 1, kLargestBlockNumber, "how many blocks to list (default 1)");
+    account.Declare(app);
     app.footer(
         "Exit status: 0 when every chosen block was listed, 1 when the file does not open,\n"
         "ends before a chosen block or standard output could not be written, 2 on a usage\n"
@@ -31,7 +33,16 @@ class DumpCommand : public Command {
 
   int Run() override
   {
+    const int status = ListBlocks();
+    account.Write();
+    return status;
+  }
+
+ private:
+  int ListBlocks()
+  {
     TTudaData reader;
+    account.Install(reader);
     reader.OpenDataFile(file.c_str());
     if (!reader.fFile.is_open()) return kExitDataError;
     const std::vector<std::string> files{file};
@@ -53,10 +64,10 @@ class DumpCommand : public Command {
     return watch.Interrupted() ? ReportInterrupted(kName) : kExitOk;
   }
 
- private:
   std::string file;
   uint64_t first = 1;
   uint64_t count = 1;
+  AccountLine account{kName};
 };
 
 }  // namespace

@@ -23,3 +23,10 @@ ProgressSource ReaderProgress(const TTudaData& reader, const std::vector<std::st
     return ProgressAmount{static_cast<uint64_t>(reader.fBlocksRead) * TEGBlockSize, total};
   };
 }
+
+ProgressSource SharedReaderProgress(const std::atomic<uint64_t>& bytesRead, const std::vector<std::string>& files)
+{
+  return [&bytesRead, total = TotalSize(files)] {
+    return ProgressAmount{bytesRead.load(std::memory_order_relaxed), total};
+  };
+}
