@@ -9,11 +9,11 @@
 inline void WriteTokenPastEnd(std::ostream& errors, const char* operation, size_t word, const char* consequence)
 {
   errors << operation << ": ERROR - token at word " << std::dec << word
-            << " runs past the end of the block, " << consequence << std::endl;
+         << " runs past the end of the block, " << consequence << std::endl;
 }
 
 inline void WriteNoEndMarker(std::ostream& errors, const char* operation, size_t word, const char* consequence)
 {
   errors << operation << ": ERROR - no end-of-block marker before the end of the block at word "
-            << std::dec << word << ", " << consequence << std::endl;
+         << std::dec << word << ", " << consequence << std::endl;
 }

@@ -114,6 +114,6 @@ void TByteSource::ReportDamage(const std::string& reason, uint64_t offset)
 {
   fDamaged = true;
   *fErrors << "GetDataBlock: ERROR - " << CodecName(fCodec) << " data of " << fName
-            << " are damaged at uncompressed byte " << offset << " (" << reason << "), reading no further"
-            << std::endl;
+           << " are damaged at uncompressed byte " << offset << " (" << reason << "), reading no further"
+           << std::endl;
 }
