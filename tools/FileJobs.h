@@ -20,9 +20,11 @@
 // While it waits, the calling thread runs `waiting()` about ten times a second (a progress line)
 // and asks `keepGoing()`; once that says stop, no further file is started, and the files already
 // started are still delivered (their work should look at the interrupt itself and stop early).
+// Workers ask `interrupted()`, which must be safe on any thread, before they start a file.
 struct FileJobHooks {
   std::function<bool()> keepGoing = [] { return true; };
   std::function<void()> waiting = [] {};
+  std::function<bool()> interrupted = [] { return false; };
 };
 
 template <typename Result>
@@ -41,6 +43,7 @@ void RunFileJobs(size_t files, unsigned jobs, const std::function<Result(size_t)
       size_t index = 0;
       {
         const std::lock_guard<std::mutex> lock(mutex);
+        stopping = stopping || hooks.interrupted();
         if (stopping || started == files) return;
         index = started++;
       }

@@ -255,6 +255,7 @@ class StatCommand : public Command {
     FileJobHooks hooks;
     hooks.keepGoing = [&watch] { return KeepGoing(watch); };
     hooks.waiting = [&progress] { progress.Tick(); };
+    hooks.interrupted = [&watch] { return watch.Interrupted(); };
     const auto start = std::chrono::steady_clock::now();
     RunFileJobs<Job>(
         files.size(), static_cast<unsigned>(jobs),

@@ -115,12 +115,15 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
   reader.OpenDataFile(name.c_str());
   tally.opened = reader.fFile.is_open();
   if (!tally.opened) return tally;
-  TTudaEvent* event = nullptr;
-  while (!watch.Interrupted() && (event = reader.GetNextEvent()) != nullptr) {
+  while (!watch.Interrupted()) {
+    TTudaEvent* event = reader.GetNextEvent();
+    if (event == nullptr) {
+      tally.readToEnd = true;
+      break;
+    }
     AddItems(tally.delivered, ItemsOf(*event));
     event->Clear(nullptr);
   }
-  tally.readToEnd = event == nullptr;
   tally.damaged = reader.fSource.Damaged();
   tally.account = reporter.Account();
   return tally;
