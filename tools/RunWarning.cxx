@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <iostream>
+#include <sstream>
 
 #include "tools/FileCheck.h"
 #include "tools/Text.h"
@@ -11,6 +12,20 @@ namespace {
 
 // Enough to see how blocks are framed and where their data lengths point, in a few milliseconds.
 constexpr uint64_t kBlocksLookedAt = 4;
+
+// Keeps standard error from the look's reader: the node's reader writes its own lines, the damage
+// line of a compressed file included, when it reaches what they tell of; the warning names it.
+class ReaderLinesAside {
+ public:
+  ReaderLinesAside() : saved(std::cerr.rdbuf(aside.rdbuf())) {}
+  ~ReaderLinesAside() { std::cerr.rdbuf(saved); }
+  ReaderLinesAside(const ReaderLinesAside&) = delete;
+  ReaderLinesAside& operator=(const ReaderLinesAside&) = delete;
+
+ private:
+  std::ostringstream aside;
+  std::streambuf* const saved;
+};
 
 bool IsRegularFile(const std::string& file)
 {
@@ -25,7 +40,12 @@ void WarnIfFileLooksWrong(const std::string& name, const std::string& file)
   if (!IsRegularFile(file)) return;
   FileEvidence evidence;
   std::string error;
-  if (!CheckFile(file, kBlocksLookedAt, evidence, error) || LooksRight(evidence)) return;
+  bool opened = false;
+  {
+    const ReaderLinesAside aside;
+    opened = CheckFile(file, kBlocksLookedAt, evidence, error);
+  }
+  if (!opened || LooksRight(evidence)) return;
   std::cerr << "tuda " << name << ": " << file << ", first " << Counted(evidence.blocks, "block") << ": "
             << Verdict(evidence) << "; tuda check shows more" << std::endl;
 }
