@@ -1,12 +1,6 @@
 #include "tools/RunReceiver.h"
 
-namespace {
-
-// The documented names of the source node's channel properties.
-constexpr const char* kAdcChannelName = "ADCChannel";
-constexpr const char* kTdcChannelName = "TDCChannel";
-
-}  // namespace
+#include "tools/FlowVectors.h"
 
 RunReceiver::RunReceiver(const std::string& instanceName, PrintMode mode, std::ostream& out)
     : KXBase(nullptr, instanceName), mode(mode), out(out) {
@@ -27,8 +21,8 @@ void RunReceiver::Receive(void* value) {
 // The set-up event has the properties' names and tags; their vectors stay where they are.
 void RunReceiver::Adopt(FlowEvent& event) {
   setupEvent = &event;
-  adcChannels = FindVector(event, kAdcChannelName);
-  tdcChannels = FindVector(event, kTdcChannelName);
+  adcChannels = FindShortVector(event, kAdcChannelProperty);
+  tdcChannels = FindShortVector(event, kTdcChannelProperty);
   if (mode != PrintMode::kNone) out << event;
 }
 
@@ -38,10 +32,4 @@ void RunReceiver::Count(FlowEvent& event) {
   if (tdcChannels != nullptr) tdcItems += tdcChannels->size();
   if (mode == PrintMode::kValues) out << event;
   if (afterEvent) afterEvent();
-}
-
-const std::vector<short>* RunReceiver::FindVector(FlowEvent& event, const char* propertyName) {
-  const auto entry = event.find(propertyName);
-  if (entry == event.end() || entry->second.type != kx_vshort) return nullptr;
-  return static_cast<const std::vector<short>*>(entry->second.value);
 }

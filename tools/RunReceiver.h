@@ -39,7 +39,6 @@ class RunReceiver : public KXBase {
  private:
   void Adopt(FlowEvent& event);
   void Count(FlowEvent& event);
-  static const std::vector<short>* FindVector(FlowEvent& event, const char* propertyName);
 
   PrintMode mode;
   std::ostream& out;

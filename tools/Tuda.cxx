@@ -5,11 +5,13 @@
 #include "tools/CommandLine.h"
 #include "tools/DumpCommand.h"
 #include "tools/EventsCommand.h"
+#include "tools/ExportCommand.h"
 #include "tools/ExitStatus.h"
 #include "tools/GenCommand.h"
 #include "tools/InfoCommand.h"
 #include "tools/OutputCheck.h"
 #include "tools/RunCommand.h"
+#include "tools/SpectraCommand.h"
 #include "tools/StatCommand.h"
 #include "tools/Text.h"
 
@@ -37,8 +39,9 @@ class HelpCommand : public Command {
 
 const CommandEntry kHelpCommand{kHelpName, "Show the help of tuda or of one subcommand", MakeCommand<HelpCommand>};
 
-const CommandEntry* const kCommands[] = {&kRunCommand,  &kEventsCommand, &kGenCommand, &kDumpCommand,
-                                         &kInfoCommand, &kStatCommand,   &kHelpCommand};
+const CommandEntry* const kCommands[] = {&kRunCommand,  &kEventsCommand, &kGenCommand,    &kDumpCommand,
+                                         &kInfoCommand, &kStatCommand,   &kExportCommand, &kSpectraCommand,
+                                         &kHelpCommand};
 
 constexpr size_t kNameColumn = 8;
 

@@ -1,0 +1,198 @@
+#include "tools/ExportCommand.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <limits>
+#include <memory>
+
+#include "reader/TTudaData.h"
+#include "tools/CommandLine.h"
+#include "tools/CsvEventSink.h"
+#include "tools/ExitStatus.h"
+#include "tools/Hdf5EventSink.h"
+#include "tools/Interrupt.h"
+#include "tools/OptionChecks.h"
+#include "tools/OutputFile.h"
+#include "tools/ReaderAccount.h"
+#include "tools/ReaderProgress.h"
+
+namespace {
+
+constexpr const char* kName = "export";
+constexpr const char* kStandardOutput = "-";
+constexpr const char* kCsvExtension = ".csv";
+constexpr const char* kCsvFormat = "csv";
+constexpr const char* kHdf5Format = "hdf5";
+constexpr uint64_t kLargestCount = std::numeric_limits<uint64_t>::max();
+constexpr unsigned kEventsPerLook = 4096;
+
+using Clock = std::chrono::steady_clock;
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+uint64_t ItemsOf(const TTudaEvent& event)
+{
+  return event.adcItems.size() + event.tdcItems.size() + event.scalerItems.size() + event.epicsItems.size();
+}
+
+// Sends std::cout to standard error while it lives, when standard output carries the data.
+class ConsoleAside {
+ public:
+  explicit ConsoleAside(bool aside) : saved(aside ? std::cout.rdbuf(std::cerr.rdbuf()) : nullptr) {}
+  ~ConsoleAside()
+  {
+    if (saved != nullptr) std::cout.rdbuf(saved);
+  }
+  ConsoleAside(const ConsoleAside&) = delete;
+  ConsoleAside& operator=(const ConsoleAside&) = delete;
+
+ private:
+  std::streambuf* const saved;
+};
+
+class ExportCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description(
+        "Decodes the files in order with one reader, as tuda events does, and writes every\n"
+        "item of every event it returns, events numbered from 0 in that order.\n\n"
+        "HDF5: for each kind K of adc, tdc, scaler and epics, the datasets /K/channel,\n"
+        "/K/value (unsigned 16-bit for adc and tdc, unsigned 32-bit for scaler, 32-bit float\n"
+        "for epics) and /K/offsets (one more row than events: the items of event i are rows\n"
+        "offsets[i] to offsets[i+1]); on the root the attributes files, events and\n"
+        "first_event. CSV: the header line event,kind,channel,value and one row per item.\n"
+        "A regular file is written under a temporary name beside OUT and renamed when\n"
+        "complete.");
+    app.add_option("FILE", files, "data files")->required()->check(NotEmpty());
+    app.add_option("--out", out,
+                   "the file to write; - writes CSV to standard output, and the reader's own lines "
+                   "then go to standard error")
+        ->required()
+        ->check(NotEmpty())
+        ->type_name("OUT");
+    app.add_option("--format", format, "hdf5 or csv (default: csv for - and names ending in .csv, hdf5 otherwise)")
+        ->check(CLI::IsMember({kHdf5Format, kCsvFormat}))
+        ->type_name("F");
+    AddCount(app, "--skip", skip, 0, kLargestCount, "pass over the first N events (they keep their numbers)");
+    AddCount(app, "--events", limit, 0, kLargestCount, "stop after writing N events");
+    app.add_flag("--compress", compress, "shuffle and deflate the HDF5 datasets (smaller, slower)")
+        ->disable_flag_override();
+    app.add_flag("--overwrite", overwrite, "replace an existing regular file")->disable_flag_override();
+    account.Declare(app);
+    app.footer(
+        "A progress line is shown on standard error while it is a terminal, unless the CSV\n"
+        "goes to that terminal.\n\n"
+        "Exit status: 0 when every file was read to its end and the output written, 1 when a\n"
+        "file did not open, the output could not be written or OUT exists without\n"
+        "--overwrite, 2 on a usage error, 130 after Ctrl-C (nothing is left behind).");
+  }
+
+  int Run() override
+  {
+    account.Install(reader);
+    const int status = ExportAll();
+    account.Write();
+    return status;
+  }
+
+ private:
+  int ExportAll()
+  {
+    if (format.empty()) format = out == kStandardOutput || EndsWith(out, kCsvExtension) ? kCsvFormat : kHdf5Format;
+    const bool csv = format == kCsvFormat;
+    if (out == kStandardOutput && !csv) return UsageError(kName, "standard output takes CSV only");
+    if (compress && csv) return UsageError(kName, "--compress applies to HDF5 only");
+
+    OutputFile output;
+    std::string error;
+    if (!output.Open(out, overwrite, error)) return DataError(kName, error);
+    std::unique_ptr<EventSink> sink = MakeSink(output, csv, error);
+    if (!sink) return DataError(kName, error);
+    Export(*sink, output);
+    if (interrupted) return ReportInterrupted(kName);
+    if (!sink->Finish(events, error) || !output.Commit(error)) return DataError(kName, error);
+    ShowSummary();
+    return allOpened ? kExitOk : kExitDataError;
+  }
+
+  // HDF5 writes the file itself, by name: the temporary one, or a device as it is.
+  std::unique_ptr<EventSink> MakeSink(OutputFile& output, bool csv, std::string& error) const
+  {
+    if (csv) return std::make_unique<CsvEventSink>(output.Stream());
+    const char* path = output.TemporaryPath() != nullptr ? output.TemporaryPath() : out.c_str();
+    auto sink = std::make_unique<Hdf5EventSink>(path, files, skip, compress);
+    if (!sink->Open(error)) return nullptr;
+    return sink;
+  }
+
+  // Every event of every file through one reader, so that the items after a file's last
+  // event-start token come out with the next file's first event. Ctrl-C or a failed write ends
+  // it after the event in hand; the failure is told when the output is committed.
+  void Export(EventSink& sink, OutputFile& output)
+  {
+    const ConsoleAside aside(out == kStandardOutput);
+    InterruptWatch watch;
+    watch.RemoveOnSecondInterrupt(output.TemporaryPath());
+    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), out == kStandardOutput,
+                          kEventsPerLook);
+    const Clock::time_point start = Clock::now();
+    uint64_t number = 0;
+    bool going = true;
+    for (auto file = files.begin(); file != files.end() && going; ++file) {
+      reader.OpenDataFile(file->c_str());
+      allOpened = reader.fFile.is_open() && allOpened;
+      TTudaEvent* event = nullptr;
+      while ((going = KeepGoing(watch) && output.Good() && events < limit) && (event = reader.GetNextEvent())) {
+        if (number >= skip) Write(sink, *event, number);
+        ++number;
+        event->Clear(nullptr);
+        progress.Tick();
+      }
+    }
+    progress.Clear();
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    interrupted = watch.Interrupted();
+  }
+
+  void Write(EventSink& sink, const TTudaEvent& event, uint64_t number)
+  {
+    sink.Write(event, number);
+    items += ItemsOf(event);
+    ++events;
+  }
+
+  void ShowSummary() const
+  {
+    const double megabytes = static_cast<double>(reader.fBlocksRead) * TEGBlockSize / kBytesPerMegabyte;
+    char line[256];
+    std::snprintf(line, sizeof line, "tuda export: %llu events, %llu items, %.3f MB read, %.3f s, %.1f MB/s",
+                  static_cast<unsigned long long>(events), static_cast<unsigned long long>(items), megabytes,
+                  seconds, seconds > 0.0 ? megabytes / seconds : 0.0);
+    std::cerr << line << std::endl;
+  }
+
+  std::vector<std::string> files;
+  std::string out;
+  std::string format;
+  uint64_t skip = 0;
+  uint64_t limit = kLargestCount;
+  bool compress = false;
+  bool overwrite = false;
+
+  AccountLine account{kName};
+  TTudaData reader;
+  uint64_t events = 0;
+  uint64_t items = 0;
+  double seconds = 0.0;
+  bool allOpened = true;
+  bool interrupted = false;
+};
+
+}  // namespace
+
+const CommandEntry kExportCommand{kName, "Write every decoded item as HDF5 or CSV", MakeCommand<ExportCommand>};

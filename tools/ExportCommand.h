@@ -1,0 +1,7 @@
+#pragma once
+
+#include "tools/Command.h"
+
+// `tuda export`: decodes data files with the reader and writes every item of every event it
+// returns, as HDF5 or CSV.
+extern const CommandEntry kExportCommand;

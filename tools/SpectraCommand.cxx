@@ -1,0 +1,189 @@
+#include "tools/SpectraCommand.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <limits>
+#include <memory>
+
+#include "tools/ChannelList.h"
+#include "tools/CommandLine.h"
+#include "tools/ExitStatus.h"
+#include "tools/Interrupt.h"
+#include "tools/NodeSession.h"
+#include "tools/OptionChecks.h"
+#include "tools/Progress.h"
+#include "tools/RunWarning.h"
+#include "tools/SpectrumFiles.h"
+#include "tools/SpectrumReceiver.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kName = "spectra";
+constexpr const char* kNodeName = "src";
+constexpr const char* kReceiverName = "spectra";
+constexpr const char* kAllKinds = "all";
+constexpr unsigned kEventsPerLook = 4096;
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+class SpectraCommand : public Command {
+ public:
+  void Declare(CLI::App& app) override
+  {
+    app.description(
+        "Runs the source node plug-in on the files, one after another through the same\n"
+        "node, as tuda run does, with a receiver that histograms the ADC and TDC channels\n"
+        "and values of every event it is sent. Values are read as unsigned 16-bit numbers.\n"
+        "Writes into DIR, for each kind KIND (adc, tdc):\n"
+        "  KIND-map.png      value against channel, counts as colour, with a colour bar\n"
+        "  KIND-hits.png     items per channel, and events per number of items\n"
+        "  KIND-CHANNEL.png  the spectrum of each channel named by --channels\n"
+        "  KIND.csv          channel,low,high,count: every bin that counted an item, by\n"
+        "                    channel then value; a value v counts where low <= v < high\n"
+        "and index.html, which shows every picture with the run's figures.");
+    app.add_option("FILE", files, "data files")->required()->check(NotEmpty());
+    app.add_option("--out", output.folder, "the folder, made when missing (default spectra)")
+        ->check(NotEmpty())
+        ->type_name("DIR");
+    app.add_option("--kind", kind, "adc, tdc or all (default all)")->check(CLI::IsMember({kAdcKindName, kTdcKindName, kAllKinds}))
+        ->type_name("KIND");
+    app.add_option("--channels", channels, "channels for spectrum pictures, e.g. 1,5,40-47")->type_name("LIST");
+    AddCount(app, "--bins", bins, 1, kMaxBins,
+             "divide each kind's range into N equal bins (default: ADC 4096 bins of 1 over 0 to 4096, "
+             "TDC 4096 bins of 16 over 0 to 65536)");
+    AddCount(app, "--steps", steps, 0, std::numeric_limits<uint32_t>::max(), "the node's steps: at most N events per file (default 0: all)");
+    app.add_flag("--linear", linear, "counts on a linear scale (default logarithmic)")->disable_flag_override();
+    app.add_option("--format", format, "png or svg pictures (default png)")->check(CLI::IsMember({"png", "svg"}))
+        ->type_name("F");
+    app.add_option("--plugin", pluginPath, "the plug-in (default: UKMidasFile.kxp beside tuda)")
+        ->check(NotEmpty())
+        ->type_name("PATH");
+    app.footer(
+        "A progress line (events, events per second) is shown on standard error while it is a\n"
+        "terminal. Ctrl-C ends the run after the event in hand; the spectra so far are still\n"
+        "written.\n\n"
+        "Exit status: 0 when every file was read and the spectra written, 1 when a file did\n"
+        "not open, the plug-in could not be loaded or an output file not be written, 2 on a\n"
+        "usage error, 130 after Ctrl-C.");
+  }
+
+  int Run() override
+  {
+    std::string error;
+    if (!channels.empty() && !ParseChannelList(channels, kAdcKind.channels, output.channels, error)) {
+      return UsageError(kName, error);
+    }
+    static_assert(kAdcKind.channels == kTdcKind.channels, "one channel list serves both kinds");
+    output.format = format == "svg" ? PictureFormat::kSvg : PictureFormat::kPng;
+    output.scale = linear ? CountScale::kLinear : CountScale::kLog;
+    MakeHistograms();
+
+    SpectrumReceiver receiver(kReceiverName, filled);
+    NodeSession session;
+    if (!session.Open(pluginPath.empty() ? DefaultPluginPath() : pluginPath, kNodeName, error)) {
+      return DataError(kName, error);
+    }
+    const Clock::time_point start = Clock::now();
+    const bool interrupted = RunFiles(session, receiver);
+    const RunFigures figures = Figures(receiver, SecondsSince(start));
+    WarnOfLosses(receiver);
+
+    const Clock::time_point drawing = Clock::now();
+    const std::vector<const KindHistogram*> written(filled.begin(), filled.end());
+    if (!WriteSpectrumFiles(written, figures, output, error)) return DataError(kName, error);
+    ShowSummary(figures, SecondsSince(drawing));
+    if (interrupted) return ReportInterrupted(kName);
+    return allOpened ? kExitOk : kExitDataError;
+  }
+
+ private:
+  void MakeHistograms()
+  {
+    if (kind != kTdcKindName) histograms.push_back(std::make_unique<KindHistogram>(kAdcKind, Bins(kAdcKind)));
+    if (kind != kAdcKindName) histograms.push_back(std::make_unique<KindHistogram>(kTdcKind, Bins(kTdcKind)));
+    for (const auto& histogram : histograms) filled.push_back(histogram.get());
+  }
+
+  uint32_t Bins(const SpectrumKind& spectrumKind) const
+  {
+    return bins != 0 ? static_cast<uint32_t>(bins) : spectrumKind.defaultBins;
+  }
+
+  // Every file, one after another, through the same node into the receiver. True when Ctrl-C
+  // ended the run.
+  bool RunFiles(NodeSession& session, SpectrumReceiver& receiver)
+  {
+    session.SetSteps(static_cast<uint32_t>(steps));
+    session.Connect(receiver);
+    ProgressLine progress(
+        kName, ProgressUnit::kEvents, [&receiver] { return ProgressAmount{receiver.Events(), 0}; }, false,
+        kEventsPerLook);
+    receiver.afterEvent = [&progress] { progress.Tick(); };
+    bool interrupted = false;
+    for (auto file = files.begin(); file != files.end() && !interrupted; ++file) {
+      session.SetFile(*file);
+      allOpened = !session.DataFile().empty() && allOpened;
+      WarnIfFileLooksWrong(kName, session.DataFile());
+      interrupted = session.Start();
+    }
+    receiver.afterEvent = nullptr;
+    progress.Clear();
+    return interrupted;
+  }
+
+  RunFigures Figures(const SpectrumReceiver& receiver, double seconds) const
+  {
+    RunFigures figures;
+    figures.files = files;
+    figures.events = receiver.Events();
+    for (const auto& histogram : histograms) {
+      figures.itemsPerKind.emplace_back(histogram->Kind().label, histogram->Items());
+    }
+    figures.seconds = seconds;
+    return figures;
+  }
+
+  // Lines on standard error for what the histograms could not take.
+  void WarnOfLosses(const SpectrumReceiver& receiver) const
+  {
+    for (const std::string& property : receiver.MissingProperties()) {
+      std::cerr << "tuda spectra: the node's events carry no property " << property << " of vector<short>"
+                << std::endl;
+    }
+    for (const auto& histogram : histograms) {
+      if (histogram->OutsideItems() == 0) continue;
+      std::cerr << "tuda spectra: " << histogram->OutsideItems() << ' ' << histogram->Kind().label
+                << " items with a channel beyond " << histogram->Kind().channels - 1 << " left out" << std::endl;
+    }
+  }
+
+  void ShowSummary(const RunFigures& figures, double pictureSeconds) const
+  {
+    std::cerr << "tuda spectra: " << figures.events << " events";
+    for (const auto& [label, items] : figures.itemsPerKind) std::cerr << ", " << items << ' ' << label << " items";
+    char seconds[64];
+    std::snprintf(seconds, sizeof seconds, ", %.3f s; pictures and tables %.3f s", figures.seconds, pictureSeconds);
+    std::cerr << seconds << "; " << output.folder << "/index.html" << std::endl;
+  }
+
+  std::vector<std::string> files;
+  std::string kind = kAllKinds;
+  std::string channels;
+  uint64_t bins = 0;  // 0: each kind's own default
+  uint64_t steps = 0;
+  bool linear = false;
+  std::string format = "png";
+  std::string pluginPath;
+  SpectrumFileOptions output;
+
+  std::vector<std::unique_ptr<KindHistogram>> histograms;
+  std::vector<KindHistogram*> filled;
+  bool allOpened = true;
+};
+
+}  // namespace
+
+const CommandEntry kSpectraCommand{kName, "Draw the spectra the source node delivers", MakeCommand<SpectraCommand>};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/KindHistogram.h"
+#include "tools/Picture.h"
+#include "tools/SpectrumIndex.h"
+#include "tools/SpectrumPlots.h"
+
+// What `tuda spectra` writes and where.
+struct SpectrumFileOptions {
+  std::string folder = "spectra";
+  PictureFormat format = PictureFormat::kPng;
+  CountScale scale = CountScale::kLog;
+  std::vector<uint32_t> channels;  // a spectrum picture each
+};
+
+// Writes into the folder, which is made when missing, for each histogram KIND: KIND-map,
+// KIND-hits and KIND-CHANNEL pictures and KIND.csv; then index.html. Stops at the first file
+// that cannot be written: false, with `error` naming it.
+bool WriteSpectrumFiles(const std::vector<const KindHistogram*>& histograms, const RunFigures& figures,
+                        const SpectrumFileOptions& options, std::string& error);
