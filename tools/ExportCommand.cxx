@@ -16,6 +16,7 @@
 #include "tools/OutputFile.h"
 #include "tools/ReaderAccount.h"
 #include "tools/ReaderProgress.h"
+#include "tools/StreamRedirect.h"
 
 namespace {
 
@@ -38,21 +39,6 @@ uint64_t ItemsOf(const TTudaEvent& event)
 {
   return event.adcItems.size() + event.tdcItems.size() + event.scalerItems.size() + event.epicsItems.size();
 }
-
-// Sends std::cout to standard error while it lives, when standard output carries the data.
-class ConsoleAside {
- public:
-  explicit ConsoleAside(bool aside) : saved(aside ? std::cout.rdbuf(std::cerr.rdbuf()) : nullptr) {}
-  ~ConsoleAside()
-  {
-    if (saved != nullptr) std::cout.rdbuf(saved);
-  }
-  ConsoleAside(const ConsoleAside&) = delete;
-  ConsoleAside& operator=(const ConsoleAside&) = delete;
-
- private:
-  std::streambuf* const saved;
-};
 
 class ExportCommand : public Command {
  public:
@@ -135,7 +121,8 @@ class ExportCommand : public Command {
   // it after the event in hand; the failure is told when the output is committed.
   void Export(EventSink& sink, OutputFile& output)
   {
-    const ConsoleAside aside(out == kStandardOutput);
+    // When standard output carries the data, the reader's lines there go to standard error.
+    const StreamRedirect aside(std::cout, out == kStandardOutput ? std::cerr.rdbuf() : nullptr);
     InterruptWatch watch;
     watch.RemoveOnSecondInterrupt(output.TemporaryPath());
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), out == kStandardOutput,

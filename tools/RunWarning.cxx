@@ -6,26 +6,13 @@
 #include <sstream>
 
 #include "tools/FileCheck.h"
+#include "tools/StreamRedirect.h"
 #include "tools/Text.h"
 
 namespace {
 
 // Enough to see how blocks are framed and where their data lengths point, in a few milliseconds.
 constexpr uint64_t kBlocksLookedAt = 4;
-
-// Keeps standard error from the look's reader: the node's reader writes its own lines, the damage
-// line of a compressed file included, when it reaches what they tell of; the warning names it.
-class ReaderLinesAside {
- public:
-  ReaderLinesAside() : saved(std::cerr.rdbuf(aside.rdbuf())) {}
-  ~ReaderLinesAside() { std::cerr.rdbuf(saved); }
-  ReaderLinesAside(const ReaderLinesAside&) = delete;
-  ReaderLinesAside& operator=(const ReaderLinesAside&) = delete;
-
- private:
-  std::ostringstream aside;
-  std::streambuf* const saved;
-};
 
 bool IsRegularFile(const std::string& file)
 {
@@ -40,9 +27,12 @@ void WarnIfFileLooksWrong(const std::string& name, const std::string& file)
   if (!IsRegularFile(file)) return;
   FileEvidence evidence;
   std::string error;
+  // The look's reader writes nothing: the node's reader writes its own lines, the damage line of a
+  // compressed file included, when it reaches what they tell of; the warning names the fault.
+  std::ostringstream aside;
   bool opened = false;
   {
-    const ReaderLinesAside aside;
+    const StreamRedirect redirect(std::cerr, aside.rdbuf());
     opened = CheckFile(file, kBlocksLookedAt, evidence, error);
   }
   if (!opened || LooksRight(evidence)) return;
