@@ -138,7 +138,7 @@ size_t TByteSource::TakeAhead(char* buffer, size_t size)
 void TByteSource::ReportDamage(const std::string& reason, uint64_t offset)
 {
   fDamaged = true;
-  std::cerr << "GetDataBlock: ERROR - " << CodecName(fCodec) << " data of " << fName
-            << " are damaged at uncompressed byte " << offset << " (" << reason << "), reading no further"
-            << std::endl;
+  *fErrors << "GetDataBlock: ERROR - " << CodecName(fCodec) << " data of " << fName
+           << " are damaged at uncompressed byte " << offset << " (" << reason << "), reading no further"
+           << std::endl;
 }

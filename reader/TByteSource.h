@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,6 +54,8 @@ class TByteSource {
   TCodec Codec() const { return fCodec; }
   // Why the last Open failed, in the reader's words after "ERROR - ".
   const std::string& OpenError() const { return fOpenError; }
+  // Where the damage line goes: standard error unless set; `errors` must outlive the source's use.
+  void SetErrors(std::ostream& errors) { fErrors = &errors; }
 
  private:
   // Deletes a compressed source where its class is known, so that this header needs no more.
@@ -76,4 +79,5 @@ class TByteSource {
   std::string fAhead;
   size_t fAheadUsed = 0;
   bool fDamaged = false;
+  std::ostream* fErrors = &std::cerr;
 };

@@ -472,6 +472,17 @@ void TTudaData::SetDebug(int level)
 void TTudaData::SetReporter(TTudaReporter* reporter)
 {
   fReporter = reporter;
+  fSource.SetErrors(Errors());
+}
+
+std::ostream& TTudaData::Output() const
+{
+  return fReporter ? fReporter->Output() : std::cout;
+}
+
+std::ostream& TTudaData::Errors() const
+{
+  return fReporter ? fReporter->Errors() : std::cerr;
 }
 
 void TTudaData::SetGroups()
@@ -489,10 +500,10 @@ void TTudaData::OpenDataFile(const char* name)
 {
   CloseDataFile();
   if (!fSource.Open(fFile, name)) {
-    std::cerr << "OpenDataFile: ERROR - " << fSource.OpenError() << std::endl;
+    Errors() << "OpenDataFile: ERROR - " << fSource.OpenError() << std::endl;
     return;
   }
-  std::cout << "OpenDataFile: Opened data file " << name << std::endl;
+  Output() << "OpenDataFile: Opened data file " << name << std::endl;
 }
 
 void TTudaData::CloseDataFile()

@@ -87,6 +87,9 @@ class TTudaData {
   // Tells `reporter` from now on what the reader drops; null: the reader writes its own lines.
   // The reporter must outlive its use. A copy starts without one; assignment keeps its own.
   void SetReporter(TTudaReporter* reporter);
+  // Where the reader writes its lines: the reporter's streams, else standard output and error.
+  std::ostream& Output() const;
+  std::ostream& Errors() const;
 
   void OpenDataFile(const char* name);
   void CloseDataFile();

@@ -62,12 +62,12 @@ const uint16_t* DumpToken(const TTudaData& reader, const uint16_t* position, uin
   const size_t offset = position - reader.fBuffer;
   const size_t left = reader.fIntsInBlock - offset;
   if (left == 0) {
-    WriteNoEndMarker("DumpEvents", offset, "ending the dump");
+    WriteNoEndMarker(reader.Errors(), "DumpEvents", offset, "ending the dump");
     return nullptr;
   }
   const size_t words = DumpedWords(*position);
   if (left < words) {
-    WriteTokenPastEnd("DumpEvents", offset, "ending the dump");
+    WriteTokenPastEnd(reader.Errors(), "DumpEvents", offset, "ending the dump");
     return nullptr;
   }
   switch (*position >> kTokenKindShift) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iostream>
 
 #include "reader/TudaFormat.h"
 
@@ -68,6 +69,11 @@ struct TTudaBlockAccount {
 // decoded item. Override what you need; call the base's Dropped to keep the reader's lines.
 class TTudaReporter {
  public:
+  TTudaReporter() = default;
+  // A reporter whose reader writes all its lines on `output` and `errors` instead of standard
+  // output and standard error: so that a reader on a helper thread can gather them. Both streams
+  // must outlive the reporter's use.
+  TTudaReporter(std::ostream& output, std::ostream& errors) : fOutput(&output), fErrors(&errors) {}
   virtual ~TTudaReporter() = default;
 
   // Words not decoded, at the moment the walk finds them, in block order; before the block's
@@ -85,7 +91,16 @@ class TTudaReporter {
   // block's words.
   virtual bool CountsTokens() const { return false; }
 
-  // The reader's own line for a drop, on the stream it has always used; nothing for the causes
-  // that had no line (groups above the sets, words after the data length).
+  // Where the reader writes the lines it has always written on standard output and error.
+  std::ostream& Output() const { return *fOutput; }
+  std::ostream& Errors() const { return *fErrors; }
+
+  // The reader's own line for a drop, on the reader's stream it has always used (see
+  // TTudaData::Output); nothing for the causes that had no line (groups above the sets, words
+  // after the data length).
   static void WriteReaderLine(const TTudaDrop& drop, const TTudaData& reader);
+
+ private:
+  std::ostream* fOutput = &std::cout;
+  std::ostream* fErrors = &std::cerr;
 };

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/BlockSupport.h"
 #include "tests/TestSupport.h"
 #include "writer/MidasFileWriter.h"
 
@@ -296,6 +297,31 @@ TEST_F(RunCommandTest, StatsOfACutShortRunLeaveTheVolumeOut) {
   const std::string line = err.str();
   EXPECT_EQ(line.rfind("tuda run: 1 events, 0 ADC items, 0 TDC items, ", 0), 0u) << line;
   EXPECT_EQ(line.find("MB"), std::string::npos) << line;
+}
+
+// Blocks whose data length ends after the event-start token, before the two items; with zero
+// words after the items, the same data length leaves only padding behind.
+std::string BlocksEndedByLength(bool padded) {
+  const Words items = Join({tokens::Adc(0, 1), tokens::Tdc(0, 2)});
+  const Words data = Join({kEventStart, padded ? Words() : items, Words(4, 0)});
+  const Bytes block = BuildBlock(data, LengthLayout((kHeaderWords + kEventStartWords) * kBytesPerWord));
+  const Bytes bytes = Concatenated({block, block});
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST_F(RunCommandTest, WarnsBeforeTheRunWhenTheFirstBlocksLookWrong) {
+  const std::string path = WriteFile("run.dat", BlocksEndedByLength(false));
+  EXPECT_EQ(Run({"--file", path, "--print", "none"}), 0);
+  EXPECT_EQ(err.str(), "tuda run: " + path +
+                           ", first 2 blocks: looks wrong: its data lengths end 2 blocks before their last "
+                           "token; tuda check shows more\n");
+  EXPECT_NE(out.str().find("src running: 0, 0\n"), std::string::npos) << out.str();
+}
+
+TEST_F(RunCommandTest, ZeroPaddingAfterTheDataLengthIsNoWarning) {
+  const std::string path = WriteFile("run.dat", BlocksEndedByLength(true));
+  EXPECT_EQ(Run({"--file", path, "--print", "none"}), 0);
+  EXPECT_EQ(err.str(), "");
 }
 
 }  // namespace

@@ -222,7 +222,7 @@ TEST_F(TudaInputTest, StandardInputIsRefusedAsItsFirstBlockPasses)
 TEST_F(TudaInputTest, AFileShorterThanABlockIsNotRefused)
 {
   const std::string path = Write("short.dat", "ustar");
-  EXPECT_EQ(Run({"events", path}), kExitOk);
+  EXPECT_EQ(Run({"events", path, "--quiet"}), kExitOk);
   EXPECT_EQ(err.str(), "");
 }
 

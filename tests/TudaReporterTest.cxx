@@ -2,6 +2,7 @@
 // every block, the trailing piece and the event held at the end of the data.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -227,6 +228,29 @@ TEST_F(TudaReporterTest, WithoutAReporterTheReaderWritesItsOwnLinesAndBaseDroppe
   console = DecodeAll();
   EXPECT_EQ(console.err, expectedErr);
   EXPECT_EQ(console.out, expectedOut);
+}
+
+// A reporter with streams of its own takes every line of its reader, the opening line too, and
+// leaves the console alone: so a reader on another thread can gather its lines.
+TEST_F(TudaReporterTest, AReporterWithStreamsOfItsOwnTakesEveryLine)
+{
+  const std::string path = folder.Path("run.dat");
+  ASSERT_TRUE(WriteFileBytes(path, BuildBlock(Join({kEventStart, tokens::Group(5, 0, {}), tokens::ExtendedGroup(1)}),
+                                              BlockLayout())));
+  std::ostringstream out;
+  std::ostringstream err;
+  TTudaReporter gathering(out, err);
+  const Console console = CaptureConsole([&] {
+    reader.SetReporter(&gathering);
+    reader.OpenDataFile(path.c_str());
+    while (TTudaEvent* event = reader.GetNextEvent()) event->Clear(nullptr);
+    reader.OpenDataFile(folder.Path("missing.dat").c_str());
+  });
+  EXPECT_EQ(console.out, "");
+  EXPECT_EQ(console.err, "");
+  EXPECT_EQ(out.str(), "OpenDataFile: Opened data file " + path + "\nDecodeEvents: EGI data is currently unsupported\n");
+  EXPECT_EQ(err.str(), "FormatData: ERROR - group data is unused at TUDA\nOpenDataFile: ERROR - Could not find file " +
+                           folder.Path("missing.dat") + "\n");
 }
 
 }  // namespace

@@ -9,8 +9,12 @@
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <tuple>
+
+#include <nlohmann/json.hpp>
 
 #include "reader/TCodec.h"
+#include "tests/BlockSupport.h"
 #include "tests/TestSupport.h"
 #include "tools/ExitStatus.h"
 #include "writer/MidasFileWriter.h"
@@ -74,6 +78,72 @@ BlockLayout StatLayout(uint64_t blockIndex)
     layout.length = DataLength::kDataOnly;
   }
   return layout;
+}
+
+// A data length whose half lies far beyond the block: only the marker or the buffer end stop.
+constexpr uint64_t kBeyondTheBlock = 0xffffffff;
+const Words kTwoItems = Join({tokens::Adc(0, 1), tokens::Tdc(0, 2)});
+
+// An event of two items, its words from word 16 of the block.
+Bytes CleanBlock() { return BuildBlock(Join({kEventStart, kTwoItems}), BlockLayout()); }
+
+// The data length ends decoding after the event-start token: the two items are not decoded.
+Bytes CutBlock(bool swapped = false)
+{
+  BlockLayout layout = LengthLayout((kHeaderWords + kEventStartWords) * kBytesPerWord);
+  layout.swapped = swapped;
+  return BuildBlock(Join({kEventStart, kTwoItems}), layout);
+}
+
+// The data length ends at the data; six zero words follow before the marker.
+Bytes PaddedBlock()
+{
+  const Words data = Join({kEventStart, kTwoItems});
+  return BuildBlock(Join({data, Words(6, 0)}), LengthLayout((kHeaderWords + data.size()) * kBytesPerWord));
+}
+
+// Every token the decoder only reports, in a swapped block.
+Bytes ReportedTokensBlock()
+{
+  BlockLayout layout;
+  layout.swapped = true;
+  return BuildBlock(Join({kEventStart, tokens::Simple(0, 0, 0), tokens::Simple(40, 0, 0), tokens::Wide(65, 0, 0),
+                          tokens::Group(5, 0, {}), tokens::ExtendedGroup(1), tokens::Epics(0, 4), kEventStart}),
+                    layout);
+}
+
+// No marker: extended group items to the block's end.
+Bytes NoMarkerBlock()
+{
+  BlockLayout layout = LengthLayout(kBeyondTheBlock);
+  layout.endMarker = false;
+  return BuildBlock(Words(kBlockWords - kHeaderWords, tokens::ExtendedGroup(1)[0]), layout);
+}
+
+// An ADC item whose data word would lie past the block's end.
+Bytes TokenPastEndBlock()
+{
+  Words data(kBlockWords - kHeaderWords - 1, tokens::ExtendedGroup(1)[0]);
+  data.push_back(tokens::Adc(0, 1)[0]);
+  return BuildBlock(data, BlockLayout());
+}
+
+const Bytes kTrailingPiece{1, 2, 3, 4, 5, 6, 7};
+
+// Every kind of damage the reader steps over, in both byte orders.
+Bytes EveryDamage()
+{
+  return Concatenated({CleanBlock(), CutBlock(), CutBlock(true), PaddedBlock(), ReportedTokensBlock(),
+                       NoMarkerBlock(), TokenPastEndBlock()},
+                      kTrailingPiece);
+}
+
+// The text without its "Read" line, the one figure that depends on time.
+std::string WithoutReadLine(const std::string& text)
+{
+  const size_t at = text.find("\nRead ");
+  if (at == std::string::npos) return text;
+  return text.substr(0, at + 1) + text.substr(text.find('\n', at + 1) + 1);
 }
 
 TEST_F(TudaTest, HelpListsEverySubcommand)
@@ -254,6 +324,13 @@ TEST_F(TudaTest, StatCountsEveryKindAndWhatWasNeverDecoded)
       "after the data length\n"
       "Trailing piece        " + path +
       ": 5 bytes\n"
+      "Items delivered       ADC 1, TDC 1, EPICS 1, scaler 1\n"
+      "Held at the end       " + path +
+      ": ADC 0, TDC 0, EPICS 0, scaler 0; never delivered\n"
+      "Bytes                 block headers 64, decoded tokens 32, end-of-block markers 8, fill after the marker "
+      "65406, trailing pieces 5\n"
+      "Bytes not decoded     unknown group 8, group item 4, extended group item 2, groups above 64 8, token past "
+      "block end 0, after the data length 4, zero padding after the data length 0\n"
       "Read                  ";
   EXPECT_EQ(text.substr(0, expected.size()), expected);
 }
@@ -378,7 +455,8 @@ TEST_F(TudaTest, DumpBeyondTheLastBlockCountsTheWholeBlocks)
   ASSERT_EQ(Run({"gen", path, "--blocks", "3"}), kExitOk);
   std::ofstream(path, std::ios::binary | std::ios::app) << "tail";
   EXPECT_EQ(Run({"dump", path, "--block", "7"}), kExitDataError);
-  EXPECT_EQ(err.str(), "tuda dump: " + path + " holds only 3 whole blocks\n");
+  EXPECT_EQ(err.str(), "tuda dump: " + path + " holds only 3 whole blocks\n"
+                       "tuda dump: 4 bytes in 1 trailing piece shorter than a block not decoded; tuda stat shows more\n");
   EXPECT_EQ(out.str(), "OpenDataFile: Opened data file " + path + "\n");
 }
 
@@ -405,6 +483,130 @@ TEST_F(TudaTest, StatCountsATokenPastTheBlockEnd)
   ASSERT_TRUE(WriteFileBytes(folder.Path("run.dat"), BuildBlock(data, BlockLayout())));
   EXPECT_EQ(Run({"stat", folder.Path("run.dat")}), kExitOk);
   EXPECT_NE(out.str().find("extended group item 16367, token past block end 1\n"), std::string::npos) << out.str();
+}
+
+// ---- What the reader lost ----------------------------------------------------------------------
+
+// Every byte of each file in one category of the ledger, and every item decoded either delivered
+// or held at the end; standard output nothing but JSON, one object a line.
+TEST_F(TudaTest, StatJsonLedgerAddsUpToTheFileSize)
+{
+  const std::vector<Bytes> files{EveryDamage(), Concatenated({PaddedBlock(), CleanBlock()}), Concatenated({CutBlock()})};
+  std::vector<std::string> args{"stat", "--json"};
+  for (size_t i = 0; i < files.size(); ++i) {
+    args.push_back(folder.Path("run" + std::to_string(i) + ".dat"));
+    ASSERT_TRUE(WriteFileBytes(args.back(), files[i]));
+  }
+  EXPECT_EQ(Run(args), kExitOk);
+  std::istringstream lines(out.str());
+  std::string line;
+  size_t file = 0;
+  nlohmann::json carried = {{"adc", 0}, {"tdc", 0}, {"epics", 0}, {"scaler", 0}};
+  for (; std::getline(lines, line); ++file) {
+    const nlohmann::json object = nlohmann::json::parse(line);
+    ASSERT_LT(file, files.size());
+    EXPECT_EQ(object["file"], args[2 + file]);
+    uint64_t bytes = 0;
+    for (const auto& [category, count] : object["bytes"].items()) bytes += count.get<uint64_t>();
+    EXPECT_EQ(bytes, files[file].size()) << line;
+    for (const char* kind : {"adc", "tdc", "epics", "scaler"}) {
+      const auto count = [&object, kind](const char* member) { return object[member][kind].get<uint64_t>(); };
+      EXPECT_EQ(carried[kind].get<uint64_t>() + count("items"), count("items_delivered") + count("items_held_at_end"))
+          << kind << " in " << line;
+    }
+    carried = object["items_held_at_end"];
+  }
+  EXPECT_EQ(file, files.size());
+  EXPECT_EQ(err.str().find("OpenDataFile: Opened data file " + args[2] + "\n"), 0u) << err.str();
+}
+
+TEST_F(TudaTest, StatShowsTheLedgerAndTheItemsHeldPerFile)
+{
+  ASSERT_TRUE(WriteFileBytes(folder.Path("a.dat"), Concatenated({PaddedBlock(), NoMarkerBlock()}, kTrailingPiece)));
+  const std::string next = Write("b.dat", [](MidasFileWriter& writer) { writer.AddEvent({{tokens::Adc(1, 1)}}); });
+  EXPECT_EQ(Run({"stat", folder.Path("a.dat"), next}), kExitOk);
+  const std::string text = out.str();
+  const std::string expected =
+      "Items delivered       ADC 1, TDC 1, EPICS 0, scaler 0\n"
+      "Held at the end       " + folder.Path("a.dat") + ": ADC 1, TDC 1, EPICS 0, scaler 0; carried into " + next + "\n"
+      "Held at the end       " + next + ": ADC 1, TDC 0, EPICS 0, scaler 0; never delivered\n"
+      "Bytes                 block headers 96, decoded tokens 20, end-of-block markers 8, fill after the marker 65432, "
+      "trailing pieces 7\n"
+      "Bytes not decoded     unknown group 0, group item 0, extended group item 32736, groups above 64 0, token past "
+      "block end 0, after the data length 0, zero padding after the data length 12\n";
+  EXPECT_NE(text.find(expected), std::string::npos) << text;
+  EXPECT_EQ(err.str(), "tuda stat: 16,368 words in 1 block not decoded (extended group items, unsupported); 7 bytes "
+                       "in 1 trailing piece shorter than a block not decoded\n");
+}
+
+struct AccountCase {
+  const char* name;
+  Bytes bytes;
+  std::string line;  // after "tuda COMMAND: ", empty for none
+};
+
+// Neither padding nor the event held at the end of the data is lost.
+const std::vector<AccountCase> kAccountCases{
+    {"clean", Concatenated({CleanBlock(), CleanBlock()}), ""},
+    {"zero padding", Concatenated({PaddedBlock()}), ""},
+    {"cut by the data length", Concatenated({CutBlock(), CutBlock(true), CleanBlock()}),
+     "8 words in 2 blocks not decoded (the data length ends these blocks before their marker)"},
+    {"trailing piece", Concatenated({CleanBlock()}, kTrailingPiece),
+     "7 bytes in 1 trailing piece shorter than a block not decoded"},
+    {"token past the end", Concatenated({TokenPastEndBlock()}),
+     "16,367 words in 1 block not decoded (extended group items, unsupported); 1 word in 1 block not decoded (a "
+     "token runs past the end of these blocks)"},
+};
+
+TEST_F(TudaTest, AccountLineExactlyWhenSomethingWasLost)
+{
+  const std::string path = folder.Path("run.dat");
+  const std::string more = "; tuda stat shows more";
+  const std::vector<std::tuple<std::string, std::vector<std::string>, std::string>> commands{
+      {"events", {path}, more}, {"info", {path}, more}, {"stat", {path}, ""}, {"export", {path, "--out", "-"}, more}};
+  for (const AccountCase& account : kAccountCases) {
+    ASSERT_TRUE(WriteFileBytes(path, account.bytes));
+    for (const auto& [command, options, end] : commands) {
+      std::vector<std::string> args{command};
+      args.insert(args.end(), options.begin(), options.end());
+      EXPECT_EQ(Run(args), kExitOk) << account.name;
+      const std::string text = err.str();
+      const std::string expected = account.line.empty() ? "" : "tuda " + command + ": " + account.line + end + "\n";
+      EXPECT_EQ(text.substr(text.size() - std::min(text.size(), expected.size())), expected) << account.name;
+      if (expected.empty()) {
+        EXPECT_EQ(text.find("not decoded"), std::string::npos) << text;
+      }
+      args.push_back("--quiet");
+      EXPECT_EQ(Run(args), kExitOk) << account.name;
+      EXPECT_EQ(err.str().find("not decoded"), std::string::npos) << account.name;
+    }
+  }
+}
+
+// The reader's lines on both streams, the summary and the account, file after file, whatever the
+// number of threads: with a file that does not open, damage of every kind and items carried over.
+TEST_F(TudaTest, StatJobsWriteWhatOneThreadWrites)
+{
+  std::vector<std::string> paths{folder.Path("missing.dat")};
+  const std::vector<Bytes> files{EveryDamage(), Concatenated({CutBlock()}), Concatenated({NoMarkerBlock()}),
+                                 Concatenated({CleanBlock()}, kTrailingPiece)};
+  for (size_t i = 0; i < files.size(); ++i) {
+    paths.push_back(folder.Path("run" + std::to_string(i) + ".dat"));
+    ASSERT_TRUE(WriteFileBytes(paths.back(), files[i]));
+  }
+  for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"--json"}}) {
+    std::vector<std::string> args{"stat", "--jobs", "1"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), paths.begin(), paths.end());
+    EXPECT_EQ(Run(args), kExitDataError);
+    const std::string oneOut = WithoutReadLine(out.str());
+    const std::string oneErr = err.str();
+    args[2] = "2";
+    EXPECT_EQ(Run(args), kExitDataError);
+    EXPECT_EQ(WithoutReadLine(out.str()), oneOut);
+    EXPECT_EQ(err.str(), oneErr);
+    EXPECT_NE(oneErr.find("OpenDataFile: ERROR - Could not find file " + paths[0] + "\n"), std::string::npos);
+  }
 }
 
 }  // namespace

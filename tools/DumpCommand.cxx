@@ -6,6 +6,7 @@
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
+#include "tools/ReaderAccount.h"
 #include "tools/ReaderProgress.h"
 #include "tools/Text.h"
 
@@ -24,6 +25,7 @@ class DumpCommand : public Command {
     app.add_option("FILE", file, "the data file, - for standard input")->required()->check(NotEmpty());
     AddCount(app, "--block", first, 1, kLargestBlockNumber, "the first block to list, counting from 1 (default 1)");
     AddCount(app, "--blocks", count, 1, kLargestBlockNumber, "how many blocks to list (default 1)");
+    account.Declare(app);
     app.footer(
         "Exit status: 0 when every chosen block was listed, 1 when the file does not open,\n"
         "ends before a chosen block or standard output could not be written, 2 on a usage\n"
@@ -34,7 +36,16 @@ class DumpCommand : public Command {
   int Run() override
   {
     if (!firstBlock.Passes({file})) return kExitDataError;
+    const int status = ListBlocks();
+    account.Write();
+    return status;
+  }
+
+ private:
+  int ListBlocks()
+  {
     TTudaData reader;
+    account.Install(reader);
     reader.OpenDataFile(file.c_str());
     if (!reader.fFile.is_open() || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
     const std::vector<std::string> files{file};
@@ -57,11 +68,11 @@ class DumpCommand : public Command {
     return reader.fSource.Damaged() ? kExitDataError : kExitOk;
   }
 
- private:
   std::string file;
   uint64_t first = 1;
   uint64_t count = 1;
   FirstBlockCheck firstBlock{kName};
+  AccountLine account{kName};
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
+#include "tools/ReaderAccount.h"
 #include "tools/ReaderProgress.h"
 
 namespace {
@@ -22,8 +23,9 @@ class EventsCommand : public Command {
         "Decodes the files in order with one reader and prints every event it returns.\n"
         "The reader keeps its state from one file to the next: the items after a file's\n"
         "last event-start token come out with the first event of the next file.\n"
-        "Only the reader's own lines are written.");
+        "Only the reader's own lines are written, and a closing line on what it lost.");
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
+    account.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -35,6 +37,7 @@ class EventsCommand : public Command {
   {
     if (!firstBlock.Passes(files)) return kExitDataError;
     TTudaData reader;
+    account.Install(reader);
     const InterruptWatch watch;
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, kEventsPerLook);
     bool allRead = true;
@@ -52,13 +55,15 @@ class EventsCommand : public Command {
       allRead = allRead && !reader.fSource.Damaged();
     }
     progress.Clear();
-    if (watch.Interrupted()) return ReportInterrupted(kName);
-    return allRead ? kExitOk : kExitDataError;
+    const int status = watch.Interrupted() ? ReportInterrupted(kName) : allRead ? kExitOk : kExitDataError;
+    account.Write();
+    return status;
   }
 
  private:
   std::vector<std::string> files;
   FirstBlockCheck firstBlock{kName};
+  AccountLine account{kName};
 };
 
 }  // namespace

@@ -15,7 +15,9 @@
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/OutputFile.h"
+#include "tools/ReaderAccount.h"
 #include "tools/ReaderProgress.h"
+#include "tools/StreamRedirect.h"
 
 namespace {
 
@@ -38,21 +40,6 @@ uint64_t ItemsOf(const TTudaEvent& event)
 {
   return event.adcItems.size() + event.tdcItems.size() + event.scalerItems.size() + event.epicsItems.size();
 }
-
-// Sends std::cout to standard error while it lives, when standard output carries the data.
-class ConsoleAside {
- public:
-  explicit ConsoleAside(bool aside) : saved(aside ? std::cout.rdbuf(std::cerr.rdbuf()) : nullptr) {}
-  ~ConsoleAside()
-  {
-    if (saved != nullptr) std::cout.rdbuf(saved);
-  }
-  ConsoleAside(const ConsoleAside&) = delete;
-  ConsoleAside& operator=(const ConsoleAside&) = delete;
-
- private:
-  std::streambuf* const saved;
-};
 
 class ExportCommand : public Command {
  public:
@@ -83,6 +70,7 @@ class ExportCommand : public Command {
     app.add_flag("--compress", compress, "shuffle and deflate the HDF5 datasets (smaller, slower)")
         ->disable_flag_override();
     app.add_flag("--overwrite", overwrite, "replace an existing regular file")->disable_flag_override();
+    account.Declare(app);
     app.footer(
         "A progress line is shown on standard error while it is a terminal, unless the CSV\n"
         "goes to that terminal.\n\n"
@@ -93,6 +81,15 @@ class ExportCommand : public Command {
   }
 
   int Run() override
+  {
+    account.Install(reader);
+    const int status = ExportAll();
+    account.Write();
+    return status;
+  }
+
+ private:
+  int ExportAll()
   {
     if (format.empty()) format = out == kStandardOutput || EndsWith(out, kCsvExtension) ? kCsvFormat : kHdf5Format;
     const bool csv = format == kCsvFormat;
@@ -113,7 +110,6 @@ class ExportCommand : public Command {
     return allOpened ? kExitOk : kExitDataError;
   }
 
- private:
   // HDF5 writes the file itself, by name: the temporary one, or a device as it is.
   std::unique_ptr<EventSink> MakeSink(OutputFile& output, bool csv, std::string& error) const
   {
@@ -129,7 +125,8 @@ class ExportCommand : public Command {
   // it after the event in hand; the failure is told when the output is committed.
   void Export(EventSink& sink, OutputFile& output)
   {
-    const ConsoleAside aside(out == kStandardOutput);
+    // When standard output carries the data, the reader's lines there go to standard error.
+    const StreamRedirect aside(std::cout, out == kStandardOutput ? std::cerr.rdbuf() : nullptr);
     InterruptWatch watch;
     watch.RemoveOnSecondInterrupt(output.TemporaryPath());
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), out == kStandardOutput,
@@ -180,6 +177,7 @@ class ExportCommand : public Command {
   bool compress = false;
   bool overwrite = false;
 
+  AccountLine account{kName};
   TTudaData reader;
   uint64_t events = 0;
   uint64_t items = 0;

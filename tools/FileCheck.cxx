@@ -117,7 +117,8 @@ void WalkTokens(const TTudaData& reader, bool continuesEvent, FileEvidence& evid
   const bool marker = AtEndOfBlockMarker(word, end);
   const LengthReach reach = marker ? ReachOf(lengthWords, word - begin) : LengthReach::kNoMarker;
   ++evidence.blocksPerReach[static_cast<size_t>(reach)];
-  if (decoderStop && decoderStop < word) ++evidence.blocksCutByLength;
+  // Zero words after the data length are fill that writers leave: nothing of the data is cut.
+  if (decoderStop && std::any_of(decoderStop, word, [](uint16_t w) { return w != 0; })) ++evidence.blocksCutByLength;
 }
 
 void LookAtBlock(TTudaData& reader, SpacingTracker& spacing, FileEvidence& evidence)

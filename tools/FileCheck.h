@@ -35,7 +35,7 @@ struct FileEvidence {
   size_t firstCount = 0;
   std::map<uint16_t, uint64_t> blocksPerOrderWord;  // of blocks with the identifier, by their byte-order word as read
   std::array<uint64_t, kLengthReaches> blocksPerReach{};
-  uint64_t blocksCutByLength = 0;  // blocks whose data length ends before their last token
+  uint64_t blocksCutByLength = 0;  // blocks whose data length ends before a non-zero word of theirs
   uint64_t eventsAcrossBlocks = 0;  // blocks whose data begin inside an event of the block before
   uint64_t groupItems = 0;
   uint64_t extendedGroupItems = 0;

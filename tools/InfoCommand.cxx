@@ -8,6 +8,7 @@
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
+#include "tools/ReaderAccount.h"
 #include "tools/ReaderProgress.h"
 
 namespace {
@@ -24,6 +25,7 @@ class InfoCommand : public Command {
         "data volume it sifted in the elapsed whole seconds.");
     app.add_option("FILE", file, "the data file, - for standard input")->required()->check(NotEmpty());
     app.add_flag("--debug", debug, "also list the four group sets")->disable_flag_override();
+    account.Declare(app);
     app.footer(
         "Exit status: 0 when the file was read to its end and all output written, 1 when it\n"
         "does not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -36,6 +38,7 @@ class InfoCommand : public Command {
     if (!firstBlock.Passes({file})) return kExitDataError;
     TTudaData reader;
     reader.SetDebug(debug);
+    account.Install(reader);
     reader.OpenDataFile(file.c_str());
     if (!reader.fFile.is_open() || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
 
@@ -52,14 +55,18 @@ class InfoCommand : public Command {
     progress.Clear();
     reader.Print(nullptr);
     reader.PrintStatus(static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
-    if (watch.Interrupted()) return ReportInterrupted(kName);
-    return reader.fSource.Damaged() ? kExitDataError : kExitOk;
+    const int status = watch.Interrupted() ? ReportInterrupted(kName)
+                       : reader.fSource.Damaged() ? kExitDataError
+                                                  : kExitOk;
+    account.Write();
+    return status;
   }
 
  private:
   std::string file;
   bool debug = false;
   FirstBlockCheck firstBlock{kName};
+  AccountLine account{kName};
 };
 
 }  // namespace

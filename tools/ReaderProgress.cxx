@@ -21,3 +21,10 @@ ProgressSource ReaderProgress(const TTudaData& reader, const std::vector<std::st
 {
   return [&reader, total = TotalSize(files)] { return ProgressAmount{reader.fSource.BytesConsumed(), total}; };
 }
+
+ProgressSource SharedReaderProgress(const std::atomic<uint64_t>& bytesRead, const std::vector<std::string>& files)
+{
+  return [&bytesRead, total = TotalSize(files)] {
+    return ProgressAmount{bytesRead.load(std::memory_order_relaxed), total};
+  };
+}

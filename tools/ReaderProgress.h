@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,3 +12,6 @@
 // compressed file), against the files' sizes; bytes alone when one of them is not a regular file,
 // standard input ("-") for one. The reader and the list must outlive the source.
 ProgressSource ReaderProgress(const TTudaData& reader, const std::vector<std::string>& files);
+
+// The same for readers on other threads, which add every block they use up to `bytesRead`.
+ProgressSource SharedReaderProgress(const std::atomic<uint64_t>& bytesRead, const std::vector<std::string>& files);

@@ -16,6 +16,7 @@
 #include "tools/OutputCheck.h"
 #include "tools/Progress.h"
 #include "tools/RunReceiver.h"
+#include "tools/RunWarning.h"
 
 namespace {
 
@@ -95,6 +96,7 @@ class RunCommand : public Command {
     } else {
       session.SetListFile(listName);
     }
+    WarnIfFileLooksWrong(kName, session.DataFile());
     const PrintMode mode = kPrintModes.at(printName);
     RunReceiver receiver(kReceiverName, mode, std::cout);
     session.Connect(receiver);

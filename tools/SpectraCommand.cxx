@@ -14,6 +14,7 @@
 #include "tools/NodeSession.h"
 #include "tools/OptionChecks.h"
 #include "tools/Progress.h"
+#include "tools/RunWarning.h"
 #include "tools/SpectrumFiles.h"
 #include "tools/SpectrumReceiver.h"
 
@@ -128,6 +129,7 @@ class SpectraCommand : public Command {
     for (auto file = files.begin(); file != files.end() && !interrupted; ++file) {
       session.SetFile(*file);
       allOpened = !session.DataFile().empty() && allOpened;
+      WarnIfFileLooksWrong(kName, session.DataFile());
       interrupted = session.Start();
     }
     receiver.afterEvent = nullptr;

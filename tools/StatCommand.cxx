@@ -1,149 +1,105 @@
 #include "tools/StatCommand.h"
 
-#include <array>
+#include <atomic>
 #include <chrono>
 #include <iostream>
+#include <memory>
+#include <thread>
 
-#include "reader/TTudaData.h"
+#include <nlohmann/json.hpp>
+
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
+#include "tools/FileJobs.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
+#include "tools/OutputCheck.h"
 #include "tools/ReaderProgress.h"
+#include "tools/StatTally.h"
 #include "tools/Text.h"
-#include "writer/MidasFileWriter.h"
 
 namespace {
 
 constexpr const char* kName = "stat";
 // Indexed by GroupKind; groups outside the sets make no item of their own.
 const char* const kKindNames[kGroupKinds] = {"ADC", "TDC", "EPICS", "scaler", "none", "none"};
+const char* const kKindKeys[kItemKinds] = {"adc", "tdc", "epics", "scaler"};
 constexpr size_t kGroupDigits = 3;
 constexpr size_t kKindColumn = 8;
+constexpr size_t kLabelColumn = 22;
+constexpr uint64_t kMostJobs = 1024;
 
-struct Tally {
-  uint64_t blocks = 0;
-  uint64_t swappedBlocks = 0;
-  uint64_t events = 0;
-  // Simple items, recognised or not; those of groups above the sets the decoder steps over
-  // without a word.
-  std::array<uint64_t, kGroupKinds> itemsPerKind{};
-  std::array<uint64_t, kGroupNumbers> itemsPerGroup{};
-  uint64_t groupItems = 0;
-  uint64_t extendedGroupItems = 0;
-  uint64_t tokensPastBlockEnd = 0;
-  uint64_t endedByMarker = 0;
-  uint64_t endedByLength = 0;
-  uint64_t endedAtBlockEnd = 0;
-  uint64_t wordsAfterLength = 0;  // between where the data length ended decoding and the marker
-  uint64_t blocksWithWordsAfterLength = 0;
-  uint64_t blocksWithoutMarker = 0;
-  std::vector<std::pair<std::string, uint64_t>> trailingBytes;
+// One named file as the summary sees it: its tally and, in the order the files were named, the
+// items delivered from it and held at its end by one reader reading every file in turn.
+struct FileResult {
+  std::string name;
+  FileTally tally;
+  ItemCounts delivered{};
+  ItemCounts held{};
+  std::string heldGoesTo;  // the next file opened, or empty: never delivered
+};
+
+struct Summary {
+  std::vector<FileResult> files;  // those that opened
+  FileTally total;
+  ItemCounts delivered{};
+};
+
+// A job's result: what the file showed and the lines its reader wrote.
+struct Job {
+  FileTally tally;
+  std::unique_ptr<GatheredLines> lines;
 };
 
 size_t IndexOf(GroupKind kind) { return static_cast<size_t>(kind); }
 
 const char* KindName(GroupKind kind) { return kKindNames[IndexOf(kind)]; }
 
-uint64_t Items(const Tally& tally, GroupKind kind) { return tally.itemsPerKind[IndexOf(kind)]; }
-
-void CountSimpleItem(unsigned group, Tally& tally)
+// One reader reading the files in turn holds the items after a file's last event-start token
+// and delivers them with the first event of the next file that has one.
+void CarryHeldItems(Summary& summary)
 {
-  ++tally.itemsPerGroup[group];
-  ++tally.itemsPerKind[IndexOf(KindOfGroup(group))];
-}
-
-void CountToken(uint16_t word, Tally& tally)
-{
-  switch (word >> kTokenKindShift) {
-    case kSimpleItemKind:
-      CountSimpleItem(word & kGroupMask, tally);
-      break;
-    case kGroupItemKind:
-      ++tally.groupItems;
-      break;
-    case kExtendedGroupItemKind:
-      ++tally.extendedGroupItems;
-      break;
-    default:
-      ++tally.events;
+  ItemCounts carried{};
+  FileResult* holder = nullptr;
+  for (FileResult& file : summary.files) {
+    file.delivered = file.tally.delivered;
+    if (file.tally.events > 0) {
+      AddItems(file.delivered, carried);
+      carried = ItemCounts{};
+    }
+    AddItems(carried, file.tally.held);
+    file.held = carried;
+    if (holder != nullptr) holder->heldGoesTo = file.name;
+    holder = &file;
+    AddItems(summary.delivered, file.delivered);
   }
 }
 
-// The tokens the data length kept from the decoder, up to the marker.
-void CountUndecoded(const uint16_t* from, const uint16_t* end, Tally& tally)
-{
-  const uint16_t* word = from;
-  while (word < end && !AtEndOfBlockMarker(word, end)) word += DecodedTokenWords(*word);
-  if (word >= end) {
-    ++tally.blocksWithoutMarker;
-  } else if (word > from) {
-    tally.wordsAfterLength += static_cast<uint64_t>(word - from);
-    ++tally.blocksWithWordsAfterLength;
-  }
-}
-
-// Steps through the loaded block's tokens as the decoder does, counting them.
-void CountBlock(const TTudaData& reader, Tally& tally)
-{
-  const uint16_t* const begin = reader.fBuffer;
-  const uint16_t* const end = begin + kBlockWords;
-  const uint64_t lengthEnd = reader.fHeader.fDataLength / kBytesPerWord;
-  const uint16_t* word = reader.fCursor;
-  for (;;) {
-    const unsigned words = DecodedTokenWords(*word);
-    if (words > end - word) {
-      ++tally.tokensPastBlockEnd;
-      return;
-    }
-    CountToken(*word, tally);
-    word += words;
-    if (AtEndOfBlockMarker(word, end)) {
-      ++tally.endedByMarker;
-      return;
-    }
-    if (static_cast<uint64_t>(word - begin) >= lengthEnd) {
-      ++tally.endedByLength;
-      CountUndecoded(word, end, tally);
-      return;
-    }
-    if (word == end) {
-      ++tally.endedAtBlockEnd;
-      return;
-    }
-  }
-}
-
-// Counts the file's blocks until its end or until the watch says stop.
-void CountFile(TTudaData& reader, const std::string& file, Tally& tally, ProgressLine& progress,
-               const InterruptWatch& watch)
-{
-  while (KeepGoing(watch) && reader.GetDataBlock()) {
-    if (reader.fBuffer[kDataOrderWord] == kSwappedDataOrder) ++tally.swappedBlocks;
-    reader.DecodeHeader();
-    CountBlock(reader, tally);
-    ++tally.blocks;
-    progress.Tick();
-  }
-  // The failed read of the short trailing piece leaves its size in the stream's count.
-  if (KeepGoing(watch)) tally.trailingBytes.emplace_back(file, static_cast<uint64_t>(reader.fSource.LastCount()));
-}
-
-constexpr size_t kLabelColumn = 22;
+// ---- Text --------------------------------------------------------------------------------------
 
 std::ostream& Row(const char* label) { return std::cout << Padded(label, kLabelColumn); }
 
-// The kind's name and its number of items.
-std::string ItemCount(const Tally& tally, GroupKind kind)
+std::string KindCounts(const ItemCounts& items)
 {
-  return std::string(KindName(kind)) + ' ' + std::to_string(Items(tally, kind));
+  std::string text;
+  for (size_t kind = 0; kind < kItemKinds; ++kind) {
+    text += std::string(kind ? ", " : "") + kKindNames[kind] + ' ' + std::to_string(items[kind]);
+  }
+  return text;
 }
 
-void PrintItems(const Tally& tally)
+ItemCounts DecodedItems(const FileTally& tally)
 {
-  Row("Items") << ItemCount(tally, GroupKind::kAdc) << ", " << ItemCount(tally, GroupKind::kTdc) << ", "
-               << ItemCount(tally, GroupKind::kEpics) << ", " << ItemCount(tally, GroupKind::kScaler) << '\n';
+  ItemCounts items{};
+  for (size_t kind = 0; kind < kItemKinds; ++kind) items[kind] = tally.Items(static_cast<GroupKind>(kind));
+  return items;
+}
+
+void PrintItems(const Summary& summary)
+{
+  const FileTally& tally = summary.total;
+  Row("Items") << KindCounts(DecodedItems(tally)) << '\n';
   std::cout << "Items per group\n";
   for (unsigned group = 0; group < kGroupNumbers; ++group) {
     if (tally.itemsPerGroup[group] == 0) continue;
@@ -153,36 +109,115 @@ void PrintItems(const Tally& tally)
   }
 }
 
-void PrintNeverDecoded(const Tally& tally)
+// Items decoded = items delivered + the items held at the end of the last file.
+void PrintDelivered(const Summary& summary)
 {
-  Row("Blocks ended") << "at the marker " << tally.endedByMarker << ", at the data length " << tally.endedByLength
-                      << ", at the block end " << tally.endedAtBlockEnd << '\n';
-  Row("Never decoded") << tally.wordsAfterLength << " words between data length and marker in "
-                       << tally.blocksWithWordsAfterLength << " blocks; " << tally.blocksWithoutMarker
-                       << " blocks without a marker after the data length\n";
-  for (const auto& [file, bytes] : tally.trailingBytes) {
-    Row("Trailing piece") << file << ": " << bytes << " bytes\n";
+  Row("Items delivered") << KindCounts(summary.delivered) << '\n';
+  for (const FileResult& file : summary.files) {
+    Row("Held at the end") << file.name << ": " << KindCounts(file.held) << "; "
+                           << (file.heldGoesTo.empty() ? "never delivered" : "carried into " + file.heldGoesTo)
+                           << '\n';
   }
 }
 
-void PrintTally(const Tally& tally, double seconds)
+void PrintNeverDecoded(const Summary& summary)
 {
+  const FileTally& tally = summary.total;
+  const auto ended = [&tally](TTudaBlockEnd end) { return tally.blocksEnded[static_cast<size_t>(end)]; };
+  Row("Blocks ended") << "at the marker " << ended(TTudaBlockEnd::kMarker) << ", at the data length "
+                      << ended(TTudaBlockEnd::kDataLength) << ", at the block end " << ended(TTudaBlockEnd::kBlockEnd)
+                      << '\n';
+  Row("Never decoded") << tally.wordsBeforeMarker << " words between data length and marker in "
+                       << tally.blocksWithWordsBeforeMarker << " blocks; " << tally.blocksWithoutMarkerAfterLength
+                       << " blocks without a marker after the data length\n";
+  for (const FileResult& file : summary.files) {
+    if (file.tally.readToEnd) Row("Trailing piece") << file.name << ": " << file.tally.account.trailingBytes << " bytes\n";
+  }
+}
+
+// The ledger in two rows: what was decoded or is framing, then each cause of undecoded words.
+void PrintLedger(const FileTally& tally)
+{
+  std::string accounted;
+  std::string undecoded;
+  for (const LedgerEntry& entry : ByteLedger(tally)) {
+    std::string& row = entry.undecoded ? undecoded : accounted;
+    row += std::string(row.empty() ? "" : ", ") + entry.label + ' ' + std::to_string(entry.bytes);
+  }
+  Row("Bytes") << accounted << '\n';
+  Row("Bytes not decoded") << undecoded << '\n';
+}
+
+void PrintSummary(const Summary& summary, double seconds)
+{
+  const FileTally& tally = summary.total;
   Row("Blocks") << tally.blocks << ", " << tally.swappedBlocks << " swapped\n";
   Row("Events") << tally.events << '\n';
-  PrintItems(tally);
-  Row("Decoding errors") << "unknown group " << Items(tally, GroupKind::kUnknown) << ", group item "
+  PrintItems(summary);
+  Row("Decoding errors") << "unknown group " << tally.Items(GroupKind::kUnknown) << ", group item "
                          << tally.groupItems << ", extended group item " << tally.extendedGroupItems
-                         << ", token past block end " << tally.tokensPastBlockEnd << '\n';
-  Row("Skipped silently") << Items(tally, GroupKind::kBeyondSets) << " items of groups above "
-                          << kLastGroupInSets << '\n';
-  PrintNeverDecoded(tally);
+                         << ", token past block end " << tally.blocksEnded[static_cast<size_t>(TTudaBlockEnd::kTokenPastBlockEnd)]
+                         << '\n';
+  Row("Skipped silently") << tally.Items(GroupKind::kBeyondSets) << " items of groups above " << kLastGroupInSets
+                          << '\n';
+  PrintNeverDecoded(summary);
+  PrintDelivered(summary);
+  PrintLedger(tally);
 
-  uint64_t bytes = tally.blocks * TEGBlockSize;
-  for (const auto& piece : tally.trailingBytes) bytes += piece.second;
-  const double megabytes = static_cast<double>(bytes) / kBytesPerMegabyte;
+  const double megabytes = static_cast<double>(tally.BytesRead()) / kBytesPerMegabyte;
   const double rate = seconds > 0 ? megabytes / seconds : 0.0;
   Row("Read") << Fixed(megabytes, 1) << " MB in " << Fixed(seconds, 3) << " s, " << Fixed(rate, 1) << " MB/s"
               << std::endl;
+}
+
+// ---- JSON --------------------------------------------------------------------------------------
+
+nlohmann::ordered_json KindObject(const ItemCounts& items)
+{
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  for (size_t kind = 0; kind < kItemKinds; ++kind) object[kKindKeys[kind]] = items[kind];
+  return object;
+}
+
+nlohmann::ordered_json FileObject(const FileResult& file)
+{
+  const FileTally& tally = file.tally;
+  nlohmann::ordered_json object;
+  object["file"] = file.name;
+  object["read_to_end"] = tally.readToEnd;
+  object["blocks"] = tally.blocks;
+  object["swapped_blocks"] = tally.swappedBlocks;
+  object["events"] = tally.events;
+  object["items"] = KindObject(DecodedItems(tally));
+  nlohmann::ordered_json groups = nlohmann::ordered_json::object();
+  for (unsigned group = 0; group < kGroupNumbers; ++group) {
+    if (tally.itemsPerGroup[group] > 0) groups[std::to_string(group)] = tally.itemsPerGroup[group];
+  }
+  object["items_per_group"] = groups;
+  object["items_delivered"] = KindObject(file.delivered);
+  object["items_held_at_end"] = KindObject(file.held);
+  object["held_items_carried_into"] =
+      file.heldGoesTo.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(file.heldGoesTo);
+  nlohmann::ordered_json bytes = nlohmann::ordered_json::object();
+  for (const LedgerEntry& entry : ByteLedger(tally)) bytes[entry.key] = entry.bytes;
+  object["bytes"] = bytes;
+  return object;
+}
+
+void PrintJson(const Summary& summary)
+{
+  for (const FileResult& file : summary.files) {
+    std::cout << FileObject(file).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  }
+  std::cout.flush();
+}
+
+// ---- The command -------------------------------------------------------------------------------
+
+unsigned Cores()
+{
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? cores : 1;
 }
 
 class StatCommand : public Command {
@@ -191,11 +226,21 @@ class StatCommand : public Command {
   {
     app.description(
         "Summarises data files: blocks and swapped blocks, events, items per kind and\n"
-        "per group, decoding errors by kind, what was never decoded (the short trailing\n"
-        "piece of each file; the words of a block between the point where its data\n"
-        "length ended decoding and its end-of-block marker), and the read rate.\n"
-        "No summary is written when no file opens.");
+        "per group, the items delivered in events and those held at the end of each\n"
+        "file (carried into the next file named, or never delivered after the last),\n"
+        "decoding errors by kind, what was never decoded (the short trailing piece of\n"
+        "each file; the words of a block between the point where its data length ended\n"
+        "decoding and its end-of-block marker), every byte read in one category, and the\n"
+        "read rate. No summary is written when no file opens. Files are read on several\n"
+        "threads, each with a reader of its own; the output is the same as with one.");
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
+    AddCount(app, "--jobs", jobs, 1, kMostJobs, "read N files at a time (default: the number of cores)");
+    app.add_flag("--json", json,
+                 "one JSON object per file and line on standard output, with the member bytes: one "
+                 "count per category, adding up to the bytes read; the reader's lines go to "
+                 "standard error")
+        ->disable_flag_override();
+    account.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -206,30 +251,53 @@ class StatCommand : public Command {
   int Run() override
   {
     if (!firstBlock.Passes(files)) return kExitDataError;
-    TTudaData reader;
-    Tally tally;
     const InterruptWatch watch;
-    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), false, 1);
-    size_t opened = 0;
-    bool damaged = false;
+    std::atomic<uint64_t> bytesRead{0};
+    ProgressLine progress(kName, ProgressUnit::kBytes, SharedReaderProgress(bytesRead, files), false, 1);
+    Summary summary;
+    bool allRead = true;
+    FileJobHooks hooks;
+    hooks.keepGoing = [&watch] { return KeepGoing(watch); };
+    hooks.waiting = [&progress] { progress.Tick(); };
+    hooks.interrupted = [&watch] { return watch.Interrupted(); };
     const auto start = std::chrono::steady_clock::now();
-    for (size_t i = 0; i < files.size() && KeepGoing(watch); ++i) {
-      reader.OpenDataFile(files[i].c_str());
-      if (!reader.fFile.is_open()) continue;
-      if (!firstBlock.PassesOpened(reader, files[i])) return kExitDataError;
-      ++opened;
-      CountFile(reader, files[i], tally, progress, watch);
-      damaged = damaged || reader.fSource.Damaged();
-    }
+    RunFileJobs<Job>(
+        files.size(), static_cast<unsigned>(jobs),
+        [&](size_t index) {
+          Job job{FileTally(), std::make_unique<GatheredLines>()};
+          job.tally = TallyFile(files[index], *job.lines, watch, bytesRead, firstBlock);
+          return job;
+        },
+        [&](size_t index, Job& job) {
+          job.lines->WriteTo(json ? std::cerr : std::cout, std::cerr);
+          allRead = allRead && job.tally.opened && job.tally.readToEnd && !job.tally.damaged;
+          if (job.tally.opened) summary.files.push_back(FileResult{files[index], job.tally, {}, {}, {}});
+        },
+        hooks);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     progress.Clear();
-    if (opened > 0) PrintTally(tally, elapsed.count());
-    if (watch.Interrupted()) return ReportInterrupted(kName);
-    return opened == files.size() && !damaged ? kExitOk : kExitDataError;
+    Summarise(summary);
+    if (json) {
+      PrintJson(summary);
+    } else if (!summary.files.empty()) {
+      PrintSummary(summary, elapsed.count());
+    }
+    const int status = watch.Interrupted() ? ReportInterrupted(kName) : allRead ? kExitOk : kExitDataError;
+    account.Write(summary.total.account, "");
+    return status;
   }
 
  private:
+  static void Summarise(Summary& summary)
+  {
+    for (const FileResult& file : summary.files) summary.total.Add(file.tally);
+    CarryHeldItems(summary);
+  }
+
   std::vector<std::string> files;
+  uint64_t jobs = Cores();
+  bool json = false;
+  AccountLine account{kName};
   FirstBlockCheck firstBlock{kName};
 };
 

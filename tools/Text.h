@@ -8,6 +8,11 @@
 // "1 block", "3 blocks": `count` and `noun`, with an "s" unless the count is one.
 std::string Counted(uint64_t count, const std::string& noun);
 
+// "1,039,082": the digits in groups of three.
+std::string Grouped(uint64_t number);
+// "1 block", "9,120 blocks": Counted with the digits grouped.
+std::string GroupedCount(uint64_t count, const std::string& noun);
+
 // `text` followed by blanks up to `width` characters; the stream's own state is left alone.
 std::string Padded(const std::string& text, size_t width);
 
