@@ -585,7 +585,8 @@ TEST_F(TudaTest, AccountLineExactlyWhenSomethingWasLost)
 
 // The reader's lines on both streams, the summary and the account, file after file, whatever the
 // number of threads: with a file that does not open, damage of every kind and items carried over.
-TEST_F(TudaTest, StatJobsWriteWhatOneThreadWrites)
+// `tuda check` likewise writes its findings in the order the files were named.
+TEST_F(TudaTest, JobsWriteWhatOneThreadWrites)
 {
   std::vector<std::string> paths{folder.Path("missing.dat")};
   const std::vector<Bytes> files{EveryDamage(), Concatenated({CutBlock()}), Concatenated({NoMarkerBlock()}),
@@ -594,18 +595,22 @@ TEST_F(TudaTest, StatJobsWriteWhatOneThreadWrites)
     paths.push_back(folder.Path("run" + std::to_string(i) + ".dat"));
     ASSERT_TRUE(WriteFileBytes(paths.back(), files[i]));
   }
-  for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"--json"}}) {
-    std::vector<std::string> args{"stat", "--jobs", "1"};
-    args.insert(args.end(), options.begin(), options.end());
+  const std::string openError = "OpenDataFile: ERROR - Could not find file ";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+      {{"stat"}, openError}, {{"stat", "--json"}, openError}, {{"check"}, "tuda check: Could not find file "}};
+  for (const auto& [command, missingLine] : cases) {
+    std::vector<std::string> args = command;
+    args.insert(args.end(), {"--jobs", "1"});
+    const size_t jobsIndex = args.size() - 1;
     args.insert(args.end(), paths.begin(), paths.end());
     EXPECT_EQ(Run(args), kExitDataError);
     const std::string oneOut = WithoutReadLine(out.str());
     const std::string oneErr = err.str();
-    args[2] = "2";
+    args[jobsIndex] = "2";
     EXPECT_EQ(Run(args), kExitDataError);
     EXPECT_EQ(WithoutReadLine(out.str()), oneOut);
     EXPECT_EQ(err.str(), oneErr);
-    EXPECT_NE(oneErr.find("OpenDataFile: ERROR - Could not find file " + paths[0] + "\n"), std::string::npos);
+    EXPECT_NE(oneErr.find(missingLine + paths[0] + "\n"), std::string::npos) << oneErr;
   }
 }
 

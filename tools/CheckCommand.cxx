@@ -1,11 +1,13 @@
 #include "tools/CheckCommand.h"
 
+#include <atomic>
 #include <iostream>
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
 #include "tools/FileCheck.h"
+#include "tools/FileJobs.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderProgress.h"
@@ -23,6 +25,26 @@ void PrintFinding(const std::string& file, const FileEvidence& evidence)
   std::cout << std::flush;
 }
 
+// One file's check, made on a worker thread with a reader of its own, which writes nothing.
+struct FileCheckResult {
+  bool opened = false;
+  FileEvidence evidence;
+  std::string error;
+};
+
+FileCheckResult CheckOneFile(const std::string& file, uint64_t maxBlocks, const InterruptWatch& watch,
+                             std::atomic<uint64_t>& bytesRead)
+{
+  TTudaData reader;
+  FileCheckResult result;
+  const auto afterBlock = [&] {
+    bytesRead += TEGBlockSize;
+    return !watch.Interrupted();
+  };
+  result.opened = CheckFile(reader, file, maxBlocks, result.evidence, result.error, afterBlock);
+  return result;
+}
+
 class CheckCommand : public Command {
  public:
   void Declare(CLI::App& app) override
@@ -38,6 +60,7 @@ class CheckCommand : public Command {
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
     app.add_flag("--all", all, "read every block, not only the first " + std::to_string(kCheckedBlocks))
         ->disable_flag_override();
+    AddJobsOption(app, jobs);
     app.footer(
         "Exit status: 0 when every file looks right and all output was written, 1 when a\n"
         "file looks wrong, does not open or standard output could not be written, 2 on a\n"
@@ -46,28 +69,30 @@ class CheckCommand : public Command {
 
   int Run() override
   {
-    TTudaData reader;
     const InterruptWatch watch;
-    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, 1);
-    const auto afterBlock = [&] {
+    std::atomic<uint64_t> bytesRead{0};
+    ProgressLine progress(kName, ProgressUnit::kBytes, SharedReaderProgress(bytesRead, files), true, 1);
+    FileJobHooks hooks;
+    hooks.keepGoing = [&watch] { return KeepGoing(watch); };
+    hooks.waiting = [&] {
       if (all) progress.Tick();
-      return KeepGoing(watch);
     };
+    hooks.interrupted = [&watch] { return watch.Interrupted(); };
     bool allRight = true;
-    for (size_t i = 0; i < files.size() && KeepGoing(watch); ++i) {
-      FileEvidence evidence;
-      std::string error;
-      if (!CheckFile(reader, files[i], all ? 0 : kCheckedBlocks, evidence, error, afterBlock)) {
-        allRight = false;
-        progress.Clear();
-        DataError(kName, error);
-        continue;
-      }
-      if (!KeepGoing(watch)) break;
-      progress.Clear();
-      PrintFinding(files[i], evidence);
-      allRight = allRight && LooksRight(evidence);
-    }
+    RunFileJobs<FileCheckResult>(
+        files.size(), static_cast<unsigned>(jobs),
+        [&](size_t index) { return CheckOneFile(files[index], all ? 0 : kCheckedBlocks, watch, bytesRead); },
+        [&](size_t index, FileCheckResult& result) {
+          progress.Clear();
+          if (!result.opened) DataError(kName, result.error);
+          if (!result.opened || watch.Interrupted()) {
+            allRight = false;
+            return;
+          }
+          PrintFinding(files[index], result.evidence);
+          allRight = allRight && LooksRight(result.evidence);
+        },
+        hooks);
     progress.Clear();
     if (watch.Interrupted()) return ReportInterrupted(kName);
     return allRight ? kExitOk : kExitDataError;
@@ -76,6 +101,7 @@ class CheckCommand : public Command {
  private:
   std::vector<std::string> files;
   bool all = false;
+  uint64_t jobs = Cores();
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -21,6 +22,15 @@
 // and asks `keepGoing()`; once that says stop, no further file is started, and the files already
 // started are still delivered (their work should look at the interrupt itself and stop early).
 // Workers ask `interrupted()`, which must be safe on any thread, before they start a file.
+// The most files read at a time, and the default: one per core.
+static constexpr uint64_t kMostJobs = 1024;
+
+inline unsigned Cores()
+{
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? cores : 1;
+}
+
 struct FileJobHooks {
   std::function<bool()> keepGoing = [] { return true; };
   std::function<void()> waiting = [] {};

@@ -1,5 +1,7 @@
 #include "tools/OptionChecks.h"
 
+#include "tools/FileJobs.h"
+
 #include <iomanip>
 #include <sstream>
 #include <charconv>
@@ -101,4 +103,9 @@ CLI::Validator NotEmpty()
 {
   return CLI::Validator(
       [](std::string& text) { return text.empty() ? std::string("needs a name, not ''") : std::string(); }, "");
+}
+
+CLI::Option* AddJobsOption(CLI::App& app, uint64_t& jobs)
+{
+  return AddCount(app, "--jobs", jobs, 1, kMostJobs, "read N files at a time (default: the number of cores)");
 }

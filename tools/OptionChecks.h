@@ -17,5 +17,8 @@ CLI::Option* AddCount(CLI::App& app, const std::string& name, uint64_t& value, u
 CLI::Option* AddDecimal(CLI::App& app, const std::string& name, double& value, double most,
                         const std::string& help);
 
+// `--jobs N`: how many files are read at a time, 1 to kMostJobs (default: the number of cores).
+CLI::Option* AddJobsOption(CLI::App& app, uint64_t& jobs);
+
 // The check of a name, a file's or a node's: it may not be empty.
 CLI::Validator NotEmpty();

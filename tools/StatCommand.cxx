@@ -28,7 +28,6 @@ const char* const kKindKeys[kItemKinds] = {"adc", "tdc", "epics", "scaler"};
 constexpr size_t kGroupDigits = 3;
 constexpr size_t kKindColumn = 8;
 constexpr size_t kLabelColumn = 22;
-constexpr uint64_t kMostJobs = 1024;
 
 // One named file as the summary sees it: its tally and, in the order the files were named, the
 // items delivered from it and held at its end by one reader reading every file in turn.
@@ -214,12 +213,6 @@ void PrintJson(const Summary& summary)
 
 // ---- The command -------------------------------------------------------------------------------
 
-unsigned Cores()
-{
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores > 0 ? cores : 1;
-}
-
 class StatCommand : public Command {
  public:
   void Declare(CLI::App& app) override
@@ -234,7 +227,7 @@ class StatCommand : public Command {
         "read rate. No summary is written when no file opens. Files are read on several\n"
         "threads, each with a reader of its own; the output is the same as with one.");
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
-    AddCount(app, "--jobs", jobs, 1, kMostJobs, "read N files at a time (default: the number of cores)");
+    AddJobsOption(app, jobs);
     app.add_flag("--json", json,
                  "one JSON object per file and line on standard output, with the member bytes: one "
                  "count per category, adding up to the bytes read; the reader's lines go to "
