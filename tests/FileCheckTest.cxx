@@ -127,6 +127,17 @@ TEST_F(FileCheckTest, AFileOfNoDataLooksWrongAndDoesNotStartWithADataBlock)
   EXPECT_EQ(NoDataBlockText("run.tar", start), "run.tar does not start with a data block (identifier 75 73 74 61 72 ...)");
 }
 
+// Tokens up to the block's last word and no marker: the walk stops at the block's end.
+TEST_F(FileCheckTest, TokensToTheLastWordWithoutAMarker)
+{
+  BlockLayout layout;
+  layout.endMarker = false;
+  const std::vector<uint8_t> block = BuildBlock(Words(kBlockWords - kHeaderWords, tokens::ExtendedGroup(1)[0]), layout);
+  const FileEvidence evidence = Check(Write("full.dat", std::string(block.begin(), block.end())));
+  EXPECT_EQ(evidence.blocksPerReach[static_cast<size_t>(LengthReach::kNoMarker)], 1u);
+  EXPECT_EQ(evidence.extendedGroupItems, kBlockWords - kHeaderWords);
+}
+
 TEST_F(FileCheckTest, TheFirstBlockLook)
 {
   const std::string good = RunBytes(BlockLayout());

@@ -107,7 +107,7 @@ void WalkTokens(const TTudaData& reader, bool continuesEvent, FileEvidence& evid
   if (continuesEvent && !AtEndOfBlockMarker(word, end) && (*word >> kTokenKindShift) != kEventStartKind) {
     ++evidence.eventsAcrossBlocks;
   }
-  while (!AtEndOfBlockMarker(word, end)) {
+  while (word < end && !AtEndOfBlockMarker(word, end)) {
     const unsigned words = DecodedTokenWords(*word);
     if (words > end - word) break;
     CountToken(*word, evidence);
