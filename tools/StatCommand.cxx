@@ -12,6 +12,7 @@
 #include "tools/ExitStatus.h"
 #include "tools/FileJobs.h"
 #include "tools/FirstBlockCheck.h"
+#include "tools/KindNames.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/OutputCheck.h"
@@ -24,7 +25,8 @@ namespace {
 constexpr const char* kName = "stat";
 // Indexed by GroupKind; groups outside the sets make no item of their own.
 const char* const kKindNames[kGroupKinds] = {"ADC", "TDC", "EPICS", "scaler", "none", "none"};
-const char* const kKindKeys[kItemKinds] = {"adc", "tdc", "epics", "scaler"};
+// Indexed by GroupKind, as the exports name the kinds.
+const char* const kKindKeys[kItemKinds] = {kAdcKindName, kTdcKindName, kEpicsKindName, kScalerKindName};
 constexpr size_t kGroupDigits = 3;
 constexpr size_t kKindColumn = 8;
 constexpr size_t kLabelColumn = 22;
