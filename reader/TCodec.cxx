@@ -10,24 +10,36 @@ struct Magic {
   size_t count;
 };
 
+constexpr Magic kLz4Frame{TCodec::kLz4, "\x04\x22\x4d\x18", 4};
+
 // lz4 has two: its frame format, and the legacy format of `lz4 -l`.
 const Magic kMagics[] = {
     {TCodec::kGzip, "\x1f\x8b", 2},
     {TCodec::kBzip2, "BZh", 3},
     {TCodec::kXz, "\xfd" "7zXZ\0", 6},
     {TCodec::kZstd, "\x28\xb5\x2f\xfd", 4},
-    {TCodec::kLz4, "\x04\x22\x4d\x18", 4},
+    kLz4Frame,
     {TCodec::kLz4, "\x02\x21\x4c\x18", 4},
 };
+
+bool StartsWith(const unsigned char* bytes, size_t count, const Magic& magic)
+{
+  return count >= magic.count && std::memcmp(bytes, magic.bytes, magic.count) == 0;
+}
 
 }  // namespace
 
 TCodec CodecOfFirstBytes(const unsigned char* bytes, size_t count)
 {
   for (const Magic& magic : kMagics) {
-    if (count >= magic.count && std::memcmp(bytes, magic.bytes, magic.count) == 0) return magic.codec;
+    if (StartsWith(bytes, count, magic)) return magic.codec;
   }
   return TCodec::kNone;
+}
+
+bool IsLz4Frame(const unsigned char* bytes, size_t count)
+{
+  return StartsWith(bytes, count, kLz4Frame);
 }
 
 const char* CodecName(TCodec codec)

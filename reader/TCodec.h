@@ -11,6 +11,9 @@ static constexpr size_t kCodecMagicBytes = 6;
 // The codec whose magic number `bytes` begin with; kNone for anything else, a data block included.
 TCodec CodecOfFirstBytes(const unsigned char* bytes, size_t count);
 
+// Whether `bytes` begin lz4's frame format rather than the legacy format of `lz4 -l`.
+bool IsLz4Frame(const unsigned char* bytes, size_t count);
+
 // "gzip", "bzip2", "xz", "zstd", "lz4"; "none" for kNone.
 const char* CodecName(TCodec codec);
 

@@ -6,6 +6,8 @@
 #include "reader/TArchiveDecoder.h"
 #include "reader/TArchiveFilter.h"
 #include "reader/TGzipDecoder.h"
+#include "reader/TLz4Decoder.h"
+#include "reader/TZstdDecoder.h"
 #include "reader/TTudaData.h"
 
 namespace {
@@ -17,9 +19,15 @@ constexpr size_t kBlocksPerSlot = 8;
 constexpr size_t kRingSlots = 4;
 constexpr size_t kSlotBytes = kBlocksPerSlot * TEGBlockSize;
 
+// Each codec's own library where one checks what the archive library does not, or streams
+// without its copies; the archive library for the rest.
 std::unique_ptr<TDecoder> MakeDecoder(TRawInput& input, TCodec codec)
 {
   if (codec == TCodec::kGzip) return std::make_unique<TGzipDecoder>(input);
+  if (codec == TCodec::kZstd) return std::make_unique<TZstdDecoder>(input);
+  if (codec == TCodec::kLz4 && IsLz4Frame(input.FirstBytes(), input.FirstCount())) {
+    return std::make_unique<TLz4Decoder>(input);
+  }
   return std::make_unique<TArchiveDecoder>(input, ArchiveFilterOf(codec));
 }
 

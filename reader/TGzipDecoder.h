@@ -2,30 +2,20 @@
 
 #include <zlib.h>
 
-#include <memory>
-
-#include "reader/TDecoder.h"
-#include "reader/TRawInput.h"
+#include "reader/TStreamDecoder.h"
 
 // Decodes gzip data, member after member, through zlib, which checks the CRC-32 and the length
 // of every member (the general archive library does not).
-class TGzipDecoder : public TDecoder {
+class TGzipDecoder : public TStreamDecoder {
  public:
   explicit TGzipDecoder(TRawInput& input);
   ~TGzipDecoder() override;
   TGzipDecoder(const TGzipDecoder&) = delete;
   TGzipDecoder& operator=(const TGzipDecoder&) = delete;
 
-  size_t Decode(char* out, size_t size) override;
-
  private:
-  bool Refill();
-  void Inflate();
+  bool Step(const char*& in, const char* inEnd, char*& out, char* outEnd) override;
 
-  TRawInput& fInput;
-  std::unique_ptr<Bytef[]> fIn;
   z_stream fStream{};
   bool fReady = false;
-  bool fInMember = false;
-  bool fEnded = false;
 };

@@ -199,6 +199,17 @@ TEST_P(CompressedInputTest, ACorruptStreamEndsWithOneLineAfterTheWholeBlocksBefo
   ExpectDamageReported(corrupt, GetParam().codec, false);
 }
 
+// gzip members, zstd and lz4 frames, bzip2 and xz streams: one after another, as `cat` joins them.
+TEST_P(CompressedInputTest, ConcatenatedStreamsReadAsOneFile)
+{
+  const std::string bytes = ReadFile(plain);
+  WriteFile(folder.Path("first"), bytes.substr(0, 40000));
+  WriteFile(folder.Path("second"), bytes.substr(40000));
+  WriteFile(folder.Path("joined"), ReadFile(Compress(folder.Path("first"), GetParam(), "1")) +
+                                       ReadFile(Compress(folder.Path("second"), GetParam(), "2")));
+  EXPECT_EQ(DecodeQuietly(folder.Path("joined")), DecodeQuietly(plain));
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryCodec, CompressedInputTest, testing::ValuesIn(kCodecs),
                          [](const testing::TestParamInfo<CodecCase>& info) { return CodecName(info.param.codec); });
 
@@ -281,6 +292,13 @@ TEST_F(StandardInputTest, PlainAndCompressedDataArriveThroughAPipe)
   EXPECT_EQ(DecodeStandardInput(Compress(plain, kCodecs[3], "run.zst")), events);
 }
 
+// The frame format goes through the lz4 library, the legacy one through the archive library.
+TEST_F(StandardInputTest, TheLegacyLz4FormatGivesThePlainFilesEvents)
+{
+  const CodecCase legacy{TCodec::kLz4, "lz4 -q -l -c", ".lz4"};
+  EXPECT_EQ(DecodeQuietly(Compress(plain, legacy, "run")), DecodeQuietly(plain));
+}
+
 TEST_F(StandardInputTest, AFileNamedDashIsReachedAsDotSlashDash)
 {
   const std::filesystem::path saved = std::filesystem::current_path();
@@ -289,17 +307,6 @@ TEST_F(StandardInputTest, AFileNamedDashIsReachedAsDotSlashDash)
   const std::string events = DecodeQuietly("./-");
   std::filesystem::current_path(saved);
   EXPECT_EQ(events, DecodeQuietly(plain));
-}
-
-TEST_F(StandardInputTest, ConcatenatedGzipMembersReadAsOneFile)
-{
-  const std::string bytes = ReadFile(plain);
-  WriteFile(folder.Path("first"), bytes.substr(0, 40000));
-  WriteFile(folder.Path("second"), bytes.substr(40000));
-  const std::string joined = ReadFile(Compress(folder.Path("first"), kCodecs[0], "1.gz")) +
-                             ReadFile(Compress(folder.Path("second"), kCodecs[0], "2.gz"));
-  WriteFile(folder.Path("joined.gz"), joined);
-  EXPECT_EQ(DecodeQuietly(folder.Path("joined.gz")), DecodeQuietly(plain));
 }
 
 }  // namespace

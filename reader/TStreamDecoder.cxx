@@ -1,0 +1,37 @@
+#include "reader/TStreamDecoder.h"
+
+#include <string>
+
+TStreamDecoder::TStreamDecoder(TRawInput& input, const char* frame)
+    : fInput(input), fFrame(frame), fIn(new char[kInputBytes])
+{
+}
+
+void TStreamDecoder::Refill()
+{
+  fInNext = fIn.get();
+  fInEnd = fInNext + fInput.Read(fIn.get(), kInputBytes);
+  fInputEnded = fInNext == fInEnd;
+}
+
+size_t TStreamDecoder::Decode(char* out, size_t size)
+{
+  char* next = out;
+  char* const end = out + size;
+  while (next < end && !fEnded && !Failed()) {
+    if (fInNext == fInEnd && !fInputEnded) Refill();
+    char* const before = next;
+    const char* const inBefore = fInNext;
+    if (Step(fInNext, fInEnd, next, end)) {
+      fInFrame = false;
+    } else if (fInNext != inBefore) {
+      fInFrame = true;
+    }
+    // With the input used up, a step that gives nothing means the library holds nothing more.
+    if (!Failed() && fInputEnded && next == before) {
+      if (fInFrame) Fail(std::string("the data end inside a ") + fFrame);
+      fEnded = true;
+    }
+  }
+  return static_cast<size_t>(next - out);
+}

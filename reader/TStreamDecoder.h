@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "reader/TDecoder.h"
+#include "reader/TRawInput.h"
+
+// A decoder that passes the raw input through a codec library's streaming step, one input buffer
+// at a time, frame after frame: concatenated frames read through. The data may end between
+// frames only; ending inside one is damage.
+class TStreamDecoder : public TDecoder {
+ public:
+  size_t Decode(char* out, size_t size) override;
+
+ protected:
+  // `frame` is what the codec calls one self-contained unit of its data ("member", "frame").
+  TStreamDecoder(TRawInput& input, const char* frame);
+
+  // Decodes from the input at `in` into the output at `out`, moving both past the bytes taken
+  // and given, and stopping at the end of a frame; Fail()s on damage. Returns whether a frame
+  // ended. Called with no input left once the raw input has ended, so that what the library
+  // holds comes out.
+  virtual bool Step(const char*& in, const char* inEnd, char*& out, char* outEnd) = 0;
+
+ private:
+  void Refill();
+
+  TRawInput& fInput;
+  const char* const fFrame;
+  std::unique_ptr<char[]> fIn;
+  const char* fInNext = nullptr;
+  const char* fInEnd = nullptr;
+  bool fInputEnded = false;
+  bool fInFrame = false;
+  bool fEnded = false;
+};
