@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "reader/TTudaData.h"
+#include "tests/CountedAllocations.h"
 #include "tests/TestSupport.h"
 #include "writer/SyntheticRun.h"
 #include "writer/CompressedOutput.h"
@@ -68,6 +69,17 @@ std::string DecodeAll(TTudaData& reader, Console& console)
     }
   });
   return events.str() + "blocks " + std::to_string(reader.fBlocksRead);
+}
+
+// Allocations while every event of `path` is read, after the file is open.
+size_t AllocationsWhileDecoding(const std::string& path)
+{
+  TTudaData reader;
+  const QuietConsole quiet;
+  reader.OpenDataFile(path.c_str());
+  const size_t before = allocationCount;
+  while (TTudaEvent* event = reader.GetNextEvent()) event->Clear(nullptr);
+  return allocationCount - before;
 }
 
 size_t ThreadsOfThisProcess()
@@ -177,6 +189,13 @@ TEST_P(CompressedInputTest, OneHelperThreadLivesWhileTheCompressedFileIsOpen)
   EXPECT_EQ(ThreadsOfThisProcess(), before + 1);
   reader.CloseDataFile();
   EXPECT_EQ(ThreadsOfThisProcess(), before);
+}
+
+// The helper thread, the ring and the decoders' buffers come with the open file: reading then
+// allocates what reading the plain file does, as the event's lists grow, and nothing per block.
+TEST_P(CompressedInputTest, ReadingAllocatesNothingBeyondWhatThePlainFileDoes)
+{
+  EXPECT_EQ(AllocationsWhileDecoding(Compress(plain, GetParam(), "run")), AllocationsWhileDecoding(plain));
 }
 
 // ---- Damaged streams ---------------------------------------------------------------------------

@@ -15,30 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/CountedAllocations.h"
 #include "tests/TestSupport.h"
 #include "writer/MidasFileWriter.h"
-
-// ---- Counting allocator ------------------------------------------------------------------------
-// Every heap allocation of the test program passes here; the count runs only while a test asks.
-
-namespace {
-bool countingAllocations = false;
-size_t allocationCount = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (countingAllocations) ++allocationCount;
-  void* memory = std::malloc(size == 0 ? 1 : size);
-  if (memory == nullptr) throw std::bad_alloc();
-  return memory;
-}
-
-// Kept out of line, so that the compiler does not take the pairing of an inlined operator new with
-// free for a mismatch.
-__attribute__((noinline)) void operator delete(void* memory) noexcept { std::free(memory); }
-__attribute__((noinline)) void operator delete(void* memory, std::size_t) noexcept {
-  std::free(memory);
-}
 
 namespace {
 
@@ -766,16 +745,14 @@ TEST_F(UKMidasFileTest, NoAllocationOnceTheLargestEventHasBeenSeen) {
     for (uint16_t value : node.adcValue) sum += value;
     countAtDelivery.push_back(allocationCount);
   };
-  allocationCount = 0;
-  countingAllocations = true;
   node.Start();
-  countingAllocations = false;
+  const size_t countAtEnd = allocationCount;
   ASSERT_EQ(countAtDelivery.size(), events.size() + 1);
   EXPECT_GT(node.tudaData.fBlocksRead, 2u);
   EXPECT_NE(sum, 0u);
   // Deliveries 0 and 1 are the empty first event and the largest one.
   EXPECT_EQ(countAtDelivery.back(), countAtDelivery[1]);
-  EXPECT_EQ(allocationCount, countAtDelivery[1]);
+  EXPECT_EQ(countAtEnd, countAtDelivery[1]);
 }
 
 // ---- Error paths -------------------------------------------------------------------------------
