@@ -108,16 +108,18 @@ class RunCommand : public Command {
   }
 
  private:
-  // Start, with the progress line; a lost write to standard output stops the node too.
+  // Start, with the progress line; a lost write of the events to standard output stops the node
+  // too. Without printed events nothing is written there per event, and nothing looked at.
   bool RunNode(NodeSession& session, RunReceiver& receiver, PrintMode mode)
   {
     KXBase& node = session.Node();
     ProgressLine progress(
         kName, ProgressUnit::kEvents, [&receiver] { return ProgressAmount{receiver.Events(), 0}; },
         mode == PrintMode::kValues, interval > 0.0 ? 1 : kEventsPerLook);
-    receiver.afterEvent = [&progress, &node] {
+    const bool printing = mode != PrintMode::kNone;
+    receiver.afterEvent = [&progress, &node, printing] {
       progress.Tick();
-      if (OutputFailed()) node.Stop();
+      if (printing && OutputFailed()) node.Stop();
     };
     start = Clock::now();
     const bool interrupted = session.Start();
