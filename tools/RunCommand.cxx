@@ -108,8 +108,8 @@ class RunCommand : public Command {
   }
 
  private:
-  // Start, with the progress line; a lost write of the events to standard output stops the node
-  // too. Without printed events nothing is written there per event, and nothing looked at.
+  // Start, with the progress line; a lost write to standard output stops the node too. With
+  // nothing printed, nothing is written there to lose, and its state is not looked at per event.
   bool RunNode(NodeSession& session, RunReceiver& receiver, PrintMode mode)
   {
     KXBase& node = session.Node();
