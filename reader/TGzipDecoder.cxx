@@ -35,7 +35,7 @@ bool TGzipDecoder::Step(const char*& in, const char* inEnd, char*& out, char* ou
     return true;
   }
   // No progress for want of input is no fault; the caller tells whether more input comes.
-  if (status != Z_OK && status != Z_BUF_ERROR) {
+  if (status != Z_OK && !(status == Z_BUF_ERROR && in == inEnd)) {
     Fail(fStream.msg ? fStream.msg : "zlib error " + std::to_string(status));
   }
   return false;

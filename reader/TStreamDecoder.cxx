@@ -27,11 +27,16 @@ size_t TStreamDecoder::Decode(char* out, size_t size)
     } else if (fInNext != inBefore) {
       fInFrame = true;
     }
-    // With the input used up, a step that gives nothing means the library holds nothing more.
-    if (!Failed() && fInputEnded && next == before) {
-      if (fInFrame) Fail(std::string("the data end inside a ") + fFrame);
-      fEnded = true;
+    const bool stalled = next == before && fInNext == inBefore;
+    if (Failed() || !stalled) continue;
+    // With the input used up, a step that gives nothing means the library holds nothing more;
+    // with input left, a library that neither takes nor gives would never end.
+    if (!fInputEnded) {
+      Fail("the decoder takes no more of the data");
+    } else if (fInFrame) {
+      Fail(std::string("the data end inside a ") + fFrame);
     }
+    fEnded = true;
   }
   return static_cast<size_t>(next - out);
 }
