@@ -12,7 +12,6 @@
 namespace {
 
 constexpr const char* kName = "events";
-constexpr unsigned kEventsPerLook = 4096;
 
 // Writes nothing of its own, so its output can be compared byte for byte with the reader's.
 class EventsCommand : public Command {
@@ -39,7 +38,8 @@ class EventsCommand : public Command {
     TTudaData reader;
     account.Install(reader);
     const InterruptWatch watch;
-    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, kEventsPerLook);
+    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true,
+                          ProgressLine::kEventsPerLook);
     bool allRead = true;
     for (const std::string& file : files) {
       if (!KeepGoing(watch)) break;

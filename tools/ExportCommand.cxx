@@ -27,7 +27,6 @@ constexpr const char* kCsvExtension = ".csv";
 constexpr const char* kCsvFormat = "csv";
 constexpr const char* kHdf5Format = "hdf5";
 constexpr uint64_t kLargestCount = std::numeric_limits<uint64_t>::max();
-constexpr unsigned kEventsPerLook = 4096;
 
 using Clock = std::chrono::steady_clock;
 
@@ -130,7 +129,7 @@ class ExportCommand : public Command {
     InterruptWatch watch;
     watch.RemoveOnSecondInterrupt(output.TemporaryPath());
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), out == kStandardOutput,
-                          kEventsPerLook);
+                          ProgressLine::kEventsPerLook);
     const Clock::time_point start = Clock::now();
     uint64_t number = 0;
     bool going = true;

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr const char* kName = "info";
-constexpr unsigned kEventsPerLook = 4096;
 
 class InfoCommand : public Command {
  public:
@@ -44,7 +43,8 @@ class InfoCommand : public Command {
 
     const InterruptWatch watch;
     const std::vector<std::string> files{file};
-    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), false, kEventsPerLook);
+    ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), false,
+                          ProgressLine::kEventsPerLook);
     const auto start = std::chrono::steady_clock::now();
     TTudaEvent* event = nullptr;
     while (KeepGoing(watch) && (event = reader.GetNextEvent()) != nullptr) {

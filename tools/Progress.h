@@ -33,6 +33,9 @@ enum class ProgressUnit {
 // so that per event it costs a counter and a comparison.
 class ProgressLine {
  public:
+  // The ticks between looks for a command that ticks once per event.
+  static constexpr unsigned kEventsPerLook = 4096;
+
   ProgressLine(const std::string& name, ProgressUnit unit, ProgressSource source, bool writesStandardOutput,
                unsigned ticksPerLook);
   ~ProgressLine();

@@ -29,7 +29,6 @@ constexpr uint64_t kLargestSteps = 4294967295ULL;
 // The largest pause whose microseconds fit the node's 32-bit count; below a microsecond none.
 constexpr double kLongestInterval = 4294.967295;
 constexpr double kShortestInterval = 1e-6;
-constexpr unsigned kEventsPerLook = 4096;
 
 const std::map<std::string, PrintMode> kPrintModes{
     {"values", PrintMode::kValues}, {"types", PrintMode::kTypes}, {"none", PrintMode::kNone}};
@@ -115,7 +114,7 @@ class RunCommand : public Command {
     KXBase& node = session.Node();
     ProgressLine progress(
         kName, ProgressUnit::kEvents, [&receiver] { return ProgressAmount{receiver.Events(), 0}; },
-        mode == PrintMode::kValues, interval > 0.0 ? 1 : kEventsPerLook);
+        mode == PrintMode::kValues, interval > 0.0 ? 1 : ProgressLine::kEventsPerLook);
     const bool printing = mode != PrintMode::kNone;
     receiver.afterEvent = [&progress, &node, printing] {
       progress.Tick();

@@ -26,7 +26,6 @@ constexpr const char* kName = "spectra";
 constexpr const char* kNodeName = "src";
 constexpr const char* kReceiverName = "spectra";
 constexpr const char* kAllKinds = "all";
-constexpr unsigned kEventsPerLook = 4096;
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
@@ -123,7 +122,7 @@ class SpectraCommand : public Command {
     session.Connect(receiver);
     ProgressLine progress(
         kName, ProgressUnit::kEvents, [&receiver] { return ProgressAmount{receiver.Events(), 0}; }, false,
-        kEventsPerLook);
+        ProgressLine::kEventsPerLook);
     receiver.afterEvent = [&progress] { progress.Tick(); };
     bool interrupted = false;
     for (auto file = files.begin(); file != files.end() && !interrupted; ++file) {
