@@ -7,10 +7,10 @@
 #include "reader/TDecoder.h"
 #include "reader/TRawInput.h"
 
-// Decodes bzip2, xz, zstd and lz4 data through the archive library's raw-format reading, with
+// Decodes bzip2, xz and legacy lz4 data through the archive library's raw-format reading, with
 // exactly the one filter the file's first bytes named: decoded data that happen to look
 // compressed are not decoded again. The library checks bzip2's block CRCs and the checksums of
-// xz, zstd and lz4 frames where the frames carry them.
+// xz streams where they carry them.
 class TArchiveDecoder : public TDecoder {
  public:
   TArchiveDecoder(TRawInput& input, int filter);
