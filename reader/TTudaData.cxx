@@ -100,25 +100,10 @@ void SetFirstGroup(uint64_t groups, uint16_t& firstGroup)
 // What decoding one token did.
 enum class Token { kItem, kEventStart, kPastEnd };
 
-uint32_t WordOffset(const TTudaData& reader, const uint16_t* position)
-{
-  return static_cast<uint32_t>(position - reader.fBuffer);
-}
-
 // The cursor's word in the block; 0 before any block, when FormatData is called on its own.
 uint32_t CursorWord(const TTudaData& reader)
 {
   return reader.fCursor ? WordOffset(reader, reader.fCursor) : 0;
-}
-
-size_t WordsLeft(const TTudaData& reader, const uint16_t* position)
-{
-  return reader.fIntsInBlock - WordOffset(reader, position);
-}
-
-bool AtMarker(const TTudaData& reader, const uint16_t* position)
-{
-  return AtEndOfBlockMarker(position, reader.fBuffer + reader.fIntsInBlock);
 }
 
 // Counts the words in the block's account and tells the reporter, or writes the reader's line.

@@ -128,3 +128,21 @@ class TTudaData {
   // after fFile, so that a helper thread reading the file ends before the file closes.
   TByteSource fSource;
 };
+
+// ---- Positions in the loaded block -------------------------------------------------------------
+
+// The word of the loaded block at `position`, which must lie in it or just past its end.
+inline uint32_t WordOffset(const TTudaData& reader, const uint16_t* position)
+{
+  return static_cast<uint32_t>(position - reader.fBuffer);
+}
+
+inline size_t WordsLeft(const TTudaData& reader, const uint16_t* position)
+{
+  return reader.fIntsInBlock - WordOffset(reader, position);
+}
+
+inline bool AtMarker(const TTudaData& reader, const uint16_t* position)
+{
+  return AtEndOfBlockMarker(position, reader.fBuffer + reader.fIntsInBlock);
+}

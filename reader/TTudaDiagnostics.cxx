@@ -59,8 +59,8 @@ void DumpEventStart(const uint16_t* position, uint32_t event)
 // Lists the token at `position`; the position after it, or null when the dump must stop.
 const uint16_t* DumpToken(const TTudaData& reader, const uint16_t* position, uint32_t& events)
 {
-  const size_t offset = position - reader.fBuffer;
-  const size_t left = reader.fIntsInBlock - offset;
+  const uint32_t offset = WordOffset(reader, position);
+  const size_t left = WordsLeft(reader, position);
   if (left == 0) {
     WriteNoEndMarker(reader.Errors(), "DumpEvents", offset, "ending the dump");
     return nullptr;
@@ -118,12 +118,12 @@ void TTudaData::PrintStatus(int seconds) const
 void TTudaData::DumpEvents() const
 {
   if (!fCursor) {
-    std::cerr << "DumpEvents: ERROR - no block loaded, nothing to dump" << std::endl;
+    Errors() << "DumpEvents: ERROR - no block loaded, nothing to dump" << std::endl;
     return;
   }
   uint32_t events = 0;
   const uint16_t* position = fCursor;
-  while (position && !AtEndOfBlockMarker(position, fBuffer + fIntsInBlock)) {
+  while (position && !AtMarker(*this, position)) {
     position = DumpToken(*this, position, events);
   }
   std::cout << "DumpEvents: Call write event" << std::endl;
