@@ -10,14 +10,19 @@
 
 namespace {
 
-// The reason the buffer kept; 0 when none, or when the buffer is another kind.
+// The program's standard output buffer, told once; it stays watched while a progress line or a
+// redirection has put another buffer in front of it.
+const DescriptorBuffer* watchedBuffer = nullptr;
+
+// The reason the buffer kept; 0 when none, or when no buffer is watched.
 int BufferError()
 {
-  const auto* buffer = dynamic_cast<const DescriptorBuffer*>(std::cout.rdbuf());
-  return buffer != nullptr ? buffer->Error() : 0;
+  return watchedBuffer != nullptr ? watchedBuffer->Error() : 0;
 }
 
 }  // namespace
+
+void WatchStandardOutput(const DescriptorBuffer* buffer) { watchedBuffer = buffer; }
 
 // The buffer too: replacing a stream's buffer clears its failure flag.
 bool OutputFailed() { return std::cout.bad() || BufferError() != 0; }

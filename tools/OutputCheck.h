@@ -2,8 +2,14 @@
 
 #include <string>
 
-// Whether standard output took everything written to it. Standard output is std::cout; when its
-// buffer is a DescriptorBuffer (the program installs one), a failure names the system's reason.
+class DescriptorBuffer;
+
+// Whether standard output took everything written to it. Standard output is std::cout; when the
+// program has told which DescriptorBuffer stands behind it, a failure names the system's reason.
+
+// Tells the buffer behind standard output (null: none); it must outlive its use. Per event, a
+// look at it costs a load, not a search of the stream's buffer chain.
+void WatchStandardOutput(const DescriptorBuffer* buffer);
 
 // True once a write to standard output has failed: long commands stop then, as their output is
 // being lost.

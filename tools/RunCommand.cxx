@@ -107,18 +107,16 @@ class RunCommand : public Command {
   }
 
  private:
-  // Start, with the progress line; a lost write to standard output stops the node too. With
-  // nothing printed, nothing is written there to lose, and its state is not looked at per event.
+  // Start, with the progress line; a lost write to standard output stops the node too.
   bool RunNode(NodeSession& session, RunReceiver& receiver, PrintMode mode)
   {
     KXBase& node = session.Node();
     ProgressLine progress(
         kName, ProgressUnit::kEvents, [&receiver] { return ProgressAmount{receiver.Events(), 0}; },
         mode == PrintMode::kValues, interval > 0.0 ? 1 : ProgressLine::kEventsPerLook);
-    const bool printing = mode != PrintMode::kNone;
-    receiver.afterEvent = [&progress, &node, printing] {
+    receiver.afterEvent = [&progress, &node] {
       progress.Tick();
-      if (printing && OutputFailed()) node.Stop();
+      if (OutputFailed()) node.Stop();
     };
     start = Clock::now();
     const bool interrupted = session.Start();

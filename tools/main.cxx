@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "tools/DescriptorBuffer.h"
+#include "tools/OutputCheck.h"
 #include "tools/Tuda.h"
 
 // Standard output through a buffer that keeps the reason of a failed write. A closed pipe ends
@@ -14,7 +15,9 @@ int main(int argc, char** argv)
   signal(SIGPIPE, SIG_DFL);
   DescriptorBuffer standardOutput(STDOUT_FILENO);
   std::streambuf* const plain = std::cout.rdbuf(&standardOutput);
+  WatchStandardOutput(&standardOutput);
   const int status = RunTuda(std::vector<std::string>(argv + 1, argv + argc));
+  WatchStandardOutput(nullptr);
   std::cout.rdbuf(plain);
   return status;
 }
