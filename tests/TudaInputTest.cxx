@@ -226,6 +226,22 @@ TEST_F(TudaInputTest, AFileShorterThanABlockIsNotRefused)
   EXPECT_EQ(err.str(), "");
 }
 
+// Every whole block before the damage is read, and the damage still fails the command.
+TEST_F(TudaInputTest, EveryReadingCommandFailsOnDamagedCompressedData)
+{
+  if (!Compressed()) GTEST_SKIP() << "built without compressed files";
+  const std::string packed = Bytes(Generated("run.dat.gz"));
+  const std::string cut = Write("cut.dat.gz", packed.substr(0, packed.size() / 2));
+  const std::vector<std::vector<std::string>> commands{
+      {"events", cut}, {"info", cut}, {"stat", cut}, {"check", cut, "--all"},
+      {"export", cut, "--out", folder.Path("cut.csv")}};
+  for (const std::vector<std::string>& args : commands) {
+    EXPECT_EQ(Run(args), kExitDataError) << args[0];
+    EXPECT_NE(err.str().find("GetDataBlock: ERROR - gzip data of " + cut + " are damaged"), std::string::npos)
+        << args[0] << ": " << err.str();
+  }
+}
+
 // ---- gen ---------------------------------------------------------------------------------------
 
 TEST_F(TudaInputTest, GenWritesACompressedFileThatReadsBackAsThePlainOne)

@@ -106,7 +106,7 @@ class ExportCommand : public Command {
     if (interrupted) return ReportInterrupted(kName);
     if (!sink->Finish(events, error) || !output.Commit(error)) return DataError(kName, error);
     ShowSummary();
-    return allOpened ? kExitOk : kExitDataError;
+    return allRead ? kExitOk : kExitDataError;
   }
 
   // HDF5 writes the file itself, by name: the temporary one, or a device as it is.
@@ -135,7 +135,7 @@ class ExportCommand : public Command {
     bool going = true;
     for (auto file = files.begin(); file != files.end() && going; ++file) {
       reader.OpenDataFile(file->c_str());
-      allOpened = reader.fFile.is_open() && allOpened;
+      allRead = reader.fFile.is_open() && allRead;
       refused = !firstBlock.PassesOpened(reader, *file);
       if (refused) break;
       TTudaEvent* event = nullptr;
@@ -145,6 +145,7 @@ class ExportCommand : public Command {
         event->Clear(nullptr);
         progress.Tick();
       }
+      allRead = allRead && !reader.fSource.Damaged();
     }
     progress.Clear();
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -181,7 +182,7 @@ class ExportCommand : public Command {
   uint64_t events = 0;
   uint64_t items = 0;
   double seconds = 0.0;
-  bool allOpened = true;
+  bool allRead = true;
   bool refused = false;  // standard input or a pipe did not start with a data block
   bool interrupted = false;
   FirstBlockCheck firstBlock{kName};
