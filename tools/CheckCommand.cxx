@@ -2,12 +2,14 @@
 
 #include <atomic>
 #include <iostream>
+#include <memory>
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
 #include "tools/FileCheck.h"
 #include "tools/FileJobs.h"
+#include "tools/GatheredLines.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderProgress.h"
@@ -25,11 +27,13 @@ void PrintFinding(const std::string& file, const FileEvidence& evidence)
   std::cout << std::flush;
 }
 
-// One file's check, made on a worker thread with a reader of its own, which writes nothing.
+// One file's check, made on a worker thread with a reader of its own, whose lines (a damage line)
+// are gathered and written with the file's finding.
 struct FileCheckResult {
   bool opened = false;
   FileEvidence evidence;
   std::string error;
+  std::unique_ptr<GatheredLines> lines = std::make_unique<GatheredLines>();
 };
 
 FileCheckResult CheckOneFile(const std::string& file, uint64_t maxBlocks, const InterruptWatch& watch,
@@ -37,6 +41,7 @@ FileCheckResult CheckOneFile(const std::string& file, uint64_t maxBlocks, const 
 {
   TTudaData reader;
   FileCheckResult result;
+  reader.fSource.SetErrors(result.lines->Errors());
   const auto afterBlock = [&] {
     bytesRead += TEGBlockSize;
     return !watch.Interrupted();
@@ -84,6 +89,7 @@ class CheckCommand : public Command {
         [&](size_t index) { return CheckOneFile(files[index], all ? 0 : kCheckedBlocks, watch, bytesRead); },
         [&](size_t index, FileCheckResult& result) {
           progress.Clear();
+          result.lines->WriteTo(std::cout, std::cerr);
           if (!result.opened) DataError(kName, result.error);
           if (!result.opened || watch.Interrupted()) {
             allRight = false;

@@ -18,18 +18,6 @@ bool IdAt(const TTudaData& reader, size_t byte)
   return std::memcmp(reinterpret_cast<const char*>(reader.fBuffer) + byte, kDataBlockId, kIdBytes) == 0;
 }
 
-// Standard error discarded while it lives; the byte source's helper thread never writes there.
-class SilentErrors {
- public:
-  SilentErrors() : saved(std::cerr.rdbuf(nullptr)) {}
-  ~SilentErrors() { std::cerr.rdbuf(saved); }
-  SilentErrors(const SilentErrors&) = delete;
-  SilentErrors& operator=(const SilentErrors&) = delete;
-
- private:
-  std::streambuf* const saved;
-};
-
 bool OpenSource(TTudaData& reader, const std::string& name, std::string& error)
 {
   if (reader.fSource.Open(reader.fFile, name.c_str())) return true;
@@ -243,7 +231,9 @@ std::string ExtentLine(const FileEvidence& evidence)
 
 bool CheckFile(const std::string& name, uint64_t maxBlocks, FileEvidence& evidence, std::string& error)
 {
+  std::ostream discarded(nullptr);
   TTudaData reader;
+  reader.fSource.SetErrors(discarded);
   return CheckFile(reader, name, maxBlocks, evidence, error, [] { return true; });
 }
 
@@ -313,13 +303,12 @@ BlockStart CheckBlockStart(const unsigned char* bytes, size_t count)
 
 bool CheckFileStart(const std::string& name, BlockStart& start, std::string& error)
 {
+  // Damage in the first block is told once, by the reader that decodes the file afterwards.
+  std::ostream discarded(nullptr);
   TTudaData reader;
+  reader.fSource.SetErrors(discarded);
   if (!OpenSource(reader, name, error)) return false;
-  {
-    // Damage in the first block is told once, by the reader that decodes the file afterwards.
-    const SilentErrors silent;
-    reader.GetDataBlock();
-  }
+  reader.GetDataBlock();
   start = CheckBlockStart(reinterpret_cast<const unsigned char*>(reader.fBuffer), reader.fSource.LastCount());
   return true;
 }

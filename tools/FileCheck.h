@@ -46,7 +46,8 @@ struct FileEvidence {
 // Blocks `tuda check` looks at unless told to read every one (0).
 static constexpr uint64_t kCheckedBlocks = 1000;
 
-// Reads up to `maxBlocks` blocks of `name` (0: all). False, with `error`, when it cannot be opened.
+// Reads up to `maxBlocks` blocks of `name` (0: all), writing nothing: damage is told in the
+// evidence. False, with `error`, when it cannot be opened.
 bool CheckFile(const std::string& name, uint64_t maxBlocks, FileEvidence& evidence, std::string& error);
 // The same through `reader`'s byte source, calling `afterBlock` after each block looked at; it
 // returns false to stop reading early.
