@@ -13,10 +13,10 @@ void FirstBlockCheck::Declare(CLI::App& app)
              "unless --force is given; a file shorter than one block is never refused.");
 }
 
-bool FirstBlockCheck::Refused(const std::string& file, const BlockStart& start) const
+bool FirstBlockCheck::Refused(const std::string& file, const BlockStart& start, std::ostream& errors) const
 {
   if (start.kind != BlockStart::kNoDataBlock) return false;
-  std::cerr << "tuda " << command << ": " << NoDataBlockText(file, start) << "; use --force to decode it anyway"
+  errors << "tuda " << command << ": " << NoDataBlockText(file, start) << "; use --force to decode it anyway"
             << std::endl;
   return true;
 }
@@ -31,7 +31,7 @@ bool FirstBlockCheck::Passes(const std::vector<std::string>& files) const
     BlockStart start;
     std::string error;
     if (!CheckFileStart(file, start, error)) continue;
-    passes = !Refused(file, start) && passes;
+    passes = !Refused(file, start, std::cerr) && passes;
   }
   return passes;
 }
@@ -41,5 +41,7 @@ bool FirstBlockCheck::PassesOpened(TTudaData& reader, const std::string& file) c
   uint64_t size = 0;
   if (force || !reader.fFile.is_open() || IsRegularFile(file, size)) return true;
   const std::string_view bytes = reader.fSource.Ahead(TEGBlockSize);
-  return !Refused(file, CheckBlockStart(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
+  // On the reader's error stream: a reader on a worker thread has its lines gathered.
+  return !Refused(file, CheckBlockStart(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
+                  reader.Errors());
 }

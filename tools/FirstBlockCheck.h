@@ -30,7 +30,7 @@ class FirstBlockCheck {
   bool PassesOpened(TTudaData& reader, const std::string& file) const;
 
  private:
-  bool Refused(const std::string& file, const BlockStart& start) const;
+  bool Refused(const std::string& file, const BlockStart& start, std::ostream& errors) const;
 
   const char* const command;
   bool force = false;
