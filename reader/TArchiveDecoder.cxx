@@ -1,5 +1,7 @@
 #include "reader/TArchiveDecoder.h"
 
+#include "reader/TArchiveFilter.h"
+
 TArchiveDecoder::TArchiveDecoder(TRawInput& input, int filter)
     : fInput(input), fIn(new char[kInputBytes]), fArchive(archive_read_new()), fFilter(filter)
 {
@@ -20,8 +22,7 @@ la_ssize_t TArchiveDecoder::ReadInput(archive*, void* self, const void** buffer)
 
 void TArchiveDecoder::FailWithLibraryError()
 {
-  const char* error = archive_error_string(fArchive);
-  Fail(error ? error : "the archive library gave no reason");
+  Fail(ArchiveError(fArchive, "the archive library gave no reason"));
 }
 
 // Opening reads ahead into the data, so it is left to the helper thread's first Decode. Data

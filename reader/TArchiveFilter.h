@@ -23,3 +23,10 @@ inline int ArchiveFilterOf(TCodec codec)
       return ARCHIVE_FILTER_NONE;
   }
 }
+
+// What the archive library said of its last failure, or `fallback` when it said nothing.
+inline const char* ArchiveError(archive* archive, const char* fallback)
+{
+  const char* error = archive_error_string(archive);
+  return error ? error : fallback;
+}

@@ -8,7 +8,7 @@
 #include "reader/TGzipDecoder.h"
 #include "reader/TLz4Decoder.h"
 #include "reader/TZstdDecoder.h"
-#include "reader/TTudaData.h"
+#include "reader/TudaFormat.h"
 
 namespace {
 

@@ -27,27 +27,26 @@ constexpr GroupKindTable MakeGroupKindTable()
 
 constexpr GroupKindTable kGroupKinds = MakeGroupKindTable();
 
-unsigned short ChannelNumber(unsigned group, uint16_t firstGroup, uint32_t channelsPerGroup,
-                             unsigned channelInGroup)
+// The channel number of an item: `groupInKind` counts the group from the first of its kind.
+unsigned short ChannelNumber(unsigned groupInKind, uint32_t channelsPerGroup, unsigned channelInGroup)
 {
-  return static_cast<unsigned short>((group - firstGroup) * channelsPerGroup + channelInGroup);
+  return static_cast<unsigned short>(groupInKind * channelsPerGroup + channelInGroup);
 }
 
-// The two common items, appended by the fast walk and the checked one alike. `groupInKind` counts
-// the group from the first of its kind. Each is built where it stays, at the end of its list: a
-// fresh item set up aside and then copied in costs two more stores per item, the walk's
-// commonest work.
+// The two common items, appended by the fast walk and the checked one alike. Each is built where
+// it stays, at the end of its list: a fresh item set up aside and then copied in costs two more
+// stores per item, the walk's commonest work.
 void AppendAdcItem(TTudaEvent& event, unsigned groupInKind, unsigned channelInGroup, uint16_t data)
 {
   TTudaEvent::AdcItem& adc = event.adcItems.emplace_back();
-  adc.SetChannel(static_cast<unsigned short>(groupInKind * adcChannels + channelInGroup));
+  adc.SetChannel(ChannelNumber(groupInKind, adcChannels, channelInGroup));
   adc.SetValue(data & kAdcValueMask);
 }
 
 void AppendTdcItem(TTudaEvent& event, unsigned groupInKind, unsigned channelInGroup, uint16_t data)
 {
   TTudaEvent::TdcItem& tdc = event.tdcItems.emplace_back();
-  tdc.SetChannel(static_cast<unsigned short>(groupInKind * tdcChannels + channelInGroup));
+  tdc.SetChannel(ChannelNumber(groupInKind, tdcChannels, channelInGroup));
   tdc.SetValue(data);
 }
 
@@ -124,12 +123,12 @@ void AppendWideItem(const TTudaData& reader, GroupKind kind, unsigned group, uns
 {
   if (kind == GroupKind::kEpics) {
     TTudaEvent::EpicsItem epics;
-    epics.SetChannel(ChannelNumber(group, reader.fEpicsFirstGroup, epicsChannels, channel) / 2);
+    epics.SetChannel(ChannelNumber(group - reader.fEpicsFirstGroup, epicsChannels, channel) / 2);
     epics.SetValue(static_cast<float>(WideValue(data)));
     reader.fEvent->AddEpicsItem(epics);
   } else {
     TTudaEvent::ScalerItem scaler;
-    scaler.SetChannel(ChannelNumber(group, reader.fScalerFirstGroup, scalerChannels, channel) / 2);
+    scaler.SetChannel(ChannelNumber(group - reader.fScalerFirstGroup, scalerChannels, channel) / 2);
     scaler.SetValue(WideValue(data));
     reader.fEvent->AddScalerItem(scaler);
   }

@@ -101,8 +101,6 @@ int CompressedOutput::Filter::sync()
 #ifdef TUDA_COMPRESSION
 namespace {
 
-constexpr int kStandardOutput = 1;
-
 la_ssize_t WriteToSink(archive*, void* sink, const void* bytes, size_t size)
 {
   std::ostream& out = *static_cast<std::ostream*>(sink);
@@ -113,7 +111,6 @@ la_ssize_t WriteToSink(archive*, void* sink, const void* bytes, size_t size)
 int Open(archive* writer, const std::string& path, std::ostream* sink)
 {
   if (sink) return archive_write_open(writer, sink, nullptr, WriteToSink, nullptr);
-  if (path == "-") return archive_write_open_fd(writer, kStandardOutput);
   return archive_write_open_filename(writer, path.c_str());
 }
 
@@ -137,7 +134,7 @@ bool CompressedOutput::Filter::Begin(TCodec codec)
       Open(writer, path, sink) == ARCHIVE_OK &&
       archive_write_header(writer, entry) == ARCHIVE_OK;
   archive_entry_free(entry);
-  return begun || Fail(archive_error_string(writer) ? archive_error_string(writer) : "unknown error");
+  return begun || Fail(ArchiveError(writer, "unknown error"));
 }
 
 bool CompressedOutput::Filter::Flush()
@@ -148,14 +145,14 @@ bool CompressedOutput::Filter::Flush()
   if (bytes == 0) return true;
   const la_ssize_t written = archive_write_data(writer, buffer.data(), bytes);
   if (written == static_cast<la_ssize_t>(bytes)) return true;
-  return Fail(archive_error_string(writer) ? archive_error_string(writer) : "short write");
+  return Fail(ArchiveError(writer, "short write"));
 }
 
 bool CompressedOutput::Filter::Close()
 {
   bool ok = Flush();
   if (!closed && archive_write_close(writer) != ARCHIVE_OK) {
-    ok = Fail(archive_error_string(writer) ? archive_error_string(writer) : "cannot finish");
+    ok = Fail(ArchiveError(writer, "cannot finish"));
   }
   closed = true;
   if (writer) archive_write_free(std::exchange(writer, nullptr));

@@ -11,7 +11,7 @@
 TCodec CodecOfOutputName(const std::string& path);
 
 // An output stream that compresses everything written to it, through libarchive's write
-// filters, into the file `path` ("-": standard output). Wrap it around the data file writer:
+// filters, into the file `path`. Wrap it around the data file writer:
 //   CompressedOutput out(path, CodecOfOutputName(path));
 //   WriteSyntheticRun(out, options);
 //   if (!out.Close()) ... out.Error() ...
