@@ -3,7 +3,7 @@
 #include "reader/TArchiveFilter.h"
 
 TArchiveDecoder::TArchiveDecoder(TRawInput& input, int filter)
-    : fInput(input), fIn(new char[kInputBytes]), fArchive(archive_read_new()), fFilter(filter)
+    : TDecoder(input), fArchive(archive_read_new()), fFilter(filter)
 {
   if (!fArchive) Fail("the archive library could not start");
 }
@@ -13,11 +13,11 @@ TArchiveDecoder::~TArchiveDecoder()
   if (fArchive) archive_read_free(fArchive);
 }
 
-la_ssize_t TArchiveDecoder::ReadInput(archive*, void* self, const void** buffer)
+la_ssize_t TArchiveDecoder::SupplyInput(archive*, void* self, const void** buffer)
 {
   TArchiveDecoder& decoder = *static_cast<TArchiveDecoder*>(self);
-  *buffer = decoder.fIn.get();
-  return static_cast<la_ssize_t>(decoder.fInput.Read(decoder.fIn.get(), kInputBytes));
+  *buffer = decoder.InputBuffer();
+  return static_cast<la_ssize_t>(decoder.ReadInput());
 }
 
 void TArchiveDecoder::FailWithLibraryError()
@@ -34,7 +34,7 @@ void TArchiveDecoder::Begin()
   if (archive_read_support_format_raw(fArchive) != ARCHIVE_OK ||
       archive_read_support_format_empty(fArchive) != ARCHIVE_OK ||
       archive_read_append_filter(fArchive, fFilter) != ARCHIVE_OK ||
-      archive_read_open(fArchive, this, nullptr, ReadInput, nullptr) != ARCHIVE_OK ||
+      archive_read_open(fArchive, this, nullptr, SupplyInput, nullptr) != ARCHIVE_OK ||
       // Damage found while the formats look ahead leaves nothing for the raw format to claim, so
       // the empty one does, and only the error left behind tells.
       archive_error_string(fArchive)) {

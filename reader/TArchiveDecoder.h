@@ -2,7 +2,6 @@
 
 #include <archive.h>
 
-#include <memory>
 
 #include "reader/TDecoder.h"
 #include "reader/TRawInput.h"
@@ -21,12 +20,10 @@ class TArchiveDecoder : public TDecoder {
   size_t Decode(char* out, size_t size) override;
 
  private:
-  static la_ssize_t ReadInput(archive* reader, void* self, const void** buffer);
+  static la_ssize_t SupplyInput(archive* reader, void* self, const void** buffer);
   void Begin();
   void FailWithLibraryError();
 
-  TRawInput& fInput;
-  std::unique_ptr<char[]> fIn;
   archive* fArchive;
   const int fFilter;
   bool fBegun = false;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
-// Decompresses a data file's raw bytes, one codec per kind. Runs on the helper thread of a
-// TCompressedSource only.
+#include "reader/TRawInput.h"
+
+// Decompresses a data file's raw bytes, one codec per kind, taking them a buffer at a time from
+// the raw input. Runs on the helper thread of a TCompressedSource only.
 class TDecoder {
  public:
   virtual ~TDecoder() = default;
@@ -17,12 +20,21 @@ class TDecoder {
   const std::string& Failure() const { return fFailure; }
 
  protected:
-  // Raw bytes read at a time: large enough to keep system calls rare.
-  static constexpr size_t kInputBytes = 1 << 16;
+  // `input` must outlive the decoder.
+  explicit TDecoder(TRawInput& input) : fInput(input), fIn(new char[kInputBytes]) {}
+
+  // Reads the next raw bytes into InputBuffer(); how many, 0 at the end of the file.
+  size_t ReadInput() { return fInput.Read(fIn.get(), kInputBytes); }
+  const char* InputBuffer() const { return fIn.get(); }
 
   void Fail(const std::string& reason) { fFailure = reason; }
   bool Failed() const { return !fFailure.empty(); }
 
  private:
+  // Raw bytes read at a time: large enough to keep system calls rare.
+  static constexpr size_t kInputBytes = 1 << 16;
+
+  TRawInput& fInput;
+  std::unique_ptr<char[]> fIn;
   std::string fFailure;
 };

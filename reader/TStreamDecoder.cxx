@@ -3,14 +3,14 @@
 #include <string>
 
 TStreamDecoder::TStreamDecoder(TRawInput& input, const char* frame)
-    : fInput(input), fFrame(frame), fIn(new char[kInputBytes])
+    : TDecoder(input), fFrame(frame)
 {
 }
 
 void TStreamDecoder::Refill()
 {
-  fInNext = fIn.get();
-  fInEnd = fInNext + fInput.Read(fIn.get(), kInputBytes);
+  fInNext = InputBuffer();
+  fInEnd = fInNext + ReadInput();
   fInputEnded = fInNext == fInEnd;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 
 #include "reader/TDecoder.h"
 #include "reader/TRawInput.h"
@@ -26,9 +25,7 @@ class TStreamDecoder : public TDecoder {
  private:
   void Refill();
 
-  TRawInput& fInput;
   const char* const fFrame;
-  std::unique_ptr<char[]> fIn;
   const char* fInNext = nullptr;
   const char* fInEnd = nullptr;
   bool fInputEnded = false;
