@@ -26,6 +26,9 @@ class NodeSession {
   bool Open(const std::string& pluginPath, const std::string& nodeName, std::string& error);
   KXBase& Node();
 
+  // The most steps a node counts: its "steps" input holds 32 bits.
+  static constexpr uint64_t kMostSteps = 4294967295ULL;
+
   void SetSteps(uint32_t steps);              // input "steps" (the int input, bit for bit)
   void SetInterval(float seconds);            // input "interval"
   void SetFile(const std::string& name);      // input "file"

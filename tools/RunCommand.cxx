@@ -25,7 +25,6 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kName = "run";
 constexpr const char* kDefaultNodeName = "src";
 constexpr const char* kReceiverName = "print";
-constexpr uint64_t kLargestSteps = 4294967295ULL;
 // The largest pause whose microseconds fit the node's 32-bit count; below a microsecond none.
 constexpr double kLongestInterval = 4294.967295;
 constexpr double kShortestInterval = 1e-6;
@@ -54,7 +53,7 @@ class RunCommand : public Command {
     CLI::Option* list = app.add_option("--listfile", listName, "a text file whose first line names the data file")
                             ->check(NotEmpty());
     file->excludes(list);
-    AddCount(app, "--steps", steps, 0, kLargestSteps, "send at most N events (default 0: until the data end)");
+    AddCount(app, "--steps", steps, 0, NodeSession::kMostSteps, "send at most N events (default 0: until the data end)");
     AddDecimal(app, "--interval", interval, kLongestInterval, "pause S seconds after each event (default 0)")
         ->type_name("S");
     app.add_option("--name", nodeName, "the node's instance name (default src)")->check(NotEmpty());

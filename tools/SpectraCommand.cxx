@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
-#include <limits>
 #include <memory>
 
 #include "tools/ChannelList.h"
@@ -54,7 +53,7 @@ class SpectraCommand : public Command {
     AddCount(app, "--bins", bins, 1, kMaxBins,
              "divide each kind's range into N equal bins (default: ADC 4096 bins of 1 over 0 to 4096, "
              "TDC 4096 bins of 16 over 0 to 65536)");
-    AddCount(app, "--steps", steps, 0, std::numeric_limits<uint32_t>::max(), "the node's steps: at most N events per file (default 0: all)");
+    AddCount(app, "--steps", steps, 0, NodeSession::kMostSteps, "the node's steps: at most N events per file (default 0: all)");
     app.add_flag("--linear", linear, "counts on a linear scale (default logarithmic)")->disable_flag_override();
     app.add_option("--format", format, "png or svg pictures (default png)")->check(CLI::IsMember({"png", "svg"}))
         ->type_name("F");

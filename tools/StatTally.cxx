@@ -92,8 +92,6 @@ void FileTally::Add(const FileTally& other)
   markerWords += other.markerWords;
   fillWords += other.fillWords;
   account.Add(other.account);
-  AddItems(delivered, other.delivered);
-  AddItems(held, other.held);
 }
 
 uint64_t FileTally::Items(GroupKind kind) const

@@ -51,7 +51,8 @@ struct FileTally {
   ItemCounts delivered{};       // in the events GetNextEvent returned
   ItemCounts held{};            // in the event held when the data ended
 
-  // Adds another file's figures; `readToEnd` and `damaged` are left alone.
+  // Adds another file's figures; `readToEnd`, `damaged` and the items delivered and held, which
+  // the summary carries from file to file itself, are left alone.
   void Add(const FileTally& other);
   // Simple items of groups of `kind`.
   uint64_t Items(GroupKind kind) const;
