@@ -42,8 +42,9 @@ FileCheckResult CheckOneFile(const std::string& file, uint64_t maxBlocks, const 
   TTudaData reader;
   FileCheckResult result;
   reader.fSource.SetErrors(result.lines->Errors());
+  SharedBytesRead shared(reader.fSource, bytesRead);
   const auto afterBlock = [&] {
-    bytesRead += TEGBlockSize;
+    shared.Update();
     return !watch.Interrupted();
   };
   result.opened = CheckFile(reader, file, maxBlocks, result.evidence, result.error, afterBlock);

@@ -1,6 +1,7 @@
 #include "tools/StatTally.h"
 
 #include "reader/TTudaData.h"
+#include "tools/ReaderProgress.h"
 
 namespace {
 
@@ -10,8 +11,8 @@ size_t IndexOf(TTudaCause cause) { return static_cast<size_t>(cause); }
 // are left out, since the tally shows the drops.
 class StatReporter : public AccountingReporter {
  public:
-  StatReporter(GatheredLines& lines, FileTally& tally, std::atomic<uint64_t>& bytesRead)
-      : AccountingReporter(lines.Output(), lines.Errors(), kNoDropLines), tally(tally), bytesRead(bytesRead)
+  StatReporter(GatheredLines& lines, FileTally& tally, const TByteSource& source, std::atomic<uint64_t>& bytesRead)
+      : AccountingReporter(lines.Output(), lines.Errors(), kNoDropLines), tally(tally), bytesRead(source, bytesRead)
   {
   }
 
@@ -23,7 +24,7 @@ class StatReporter : public AccountingReporter {
   void CountWordsAfterLength(const TTudaBlockAccount& block);
 
   FileTally& tally;
-  std::atomic<uint64_t>& bytesRead;
+  SharedBytesRead bytesRead;
 };
 
 void StatReporter::BlockEnded(const TTudaBlockAccount& block)
@@ -41,7 +42,7 @@ void StatReporter::BlockEnded(const TTudaBlockAccount& block)
   tally.decodedWords += block.decodedWords;
   tally.markerWords += block.markerWords;
   tally.fillWords += block.fillWords;
-  bytesRead.fetch_add(TEGBlockSize, std::memory_order_relaxed);
+  bytesRead.Update();
 }
 
 void StatReporter::CountWordsAfterLength(const TTudaBlockAccount& block)
@@ -107,8 +108,8 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
                     std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock)
 {
   FileTally tally;
-  StatReporter reporter(lines, tally, bytesRead);
   TTudaData reader;
+  StatReporter reporter(lines, tally, reader.fSource, bytesRead);
   reader.SetReporter(&reporter);
   reader.OpenDataFile(name.c_str());
   tally.opened = reader.fFile.is_open() && firstBlock.PassesOpened(reader, name);
