@@ -101,8 +101,7 @@ class CheckCommand : public Command {
         },
         hooks);
     progress.Clear();
-    if (watch.Interrupted()) return ReportInterrupted(kName);
-    return allRight ? kExitOk : kExitDataError;
+    return EndStatus(watch, kName, allRight);
   }
 
  private:

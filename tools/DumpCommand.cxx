@@ -64,8 +64,7 @@ class DumpCommand : public Command {
       reader.DumpEvents();
     }
     progress.Clear();
-    if (watch.Interrupted()) return ReportInterrupted(kName);
-    return reader.fSource.Damaged() ? kExitDataError : kExitOk;
+    return EndStatus(watch, kName, !reader.fSource.Damaged());
   }
 
   std::string file;

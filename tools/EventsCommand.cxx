@@ -45,7 +45,10 @@ class EventsCommand : public Command {
       if (!KeepGoing(watch)) break;
       reader.OpenDataFile(file.c_str());
       allRead = allRead && reader.fFile.is_open();
-      if (!firstBlock.PassesOpened(reader, file)) return kExitDataError;
+      if (!firstBlock.PassesOpened(reader, file)) {
+        allRead = false;
+        break;
+      }
       TTudaEvent* event = nullptr;
       while (KeepGoing(watch) && (event = reader.GetNextEvent()) != nullptr) {
         event->Print(nullptr);
@@ -55,7 +58,7 @@ class EventsCommand : public Command {
       allRead = allRead && !reader.fSource.Damaged();
     }
     progress.Clear();
-    const int status = watch.Interrupted() ? ReportInterrupted(kName) : allRead ? kExitOk : kExitDataError;
+    const int status = EndStatus(watch, kName, allRead);
     account.Write();
     return status;
   }

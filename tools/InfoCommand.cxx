@@ -55,9 +55,7 @@ class InfoCommand : public Command {
     progress.Clear();
     reader.Print(nullptr);
     reader.PrintStatus(static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
-    const int status = watch.Interrupted() ? ReportInterrupted(kName)
-                       : reader.fSource.Damaged() ? kExitDataError
-                                                  : kExitOk;
+    const int status = EndStatus(watch, kName, !reader.fSource.Damaged());
     account.Write();
     return status;
   }

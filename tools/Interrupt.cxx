@@ -71,3 +71,9 @@ int ReportInterrupted(const std::string& name)
   std::cerr << "tuda " << name << ": interrupted" << std::endl;
   return kExitInterrupted;
 }
+
+int EndStatus(const InterruptWatch& watch, const std::string& name, bool allRead)
+{
+  if (watch.Interrupted()) return ReportInterrupted(name);
+  return allRead ? kExitOk : kExitDataError;
+}

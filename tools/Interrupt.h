@@ -37,3 +37,7 @@ bool KeepGoing(const InterruptWatch& watch);
 // "tuda NAME: interrupted" on standard error, after what a normal end writes; returns
 // kExitInterrupted.
 int ReportInterrupted(const std::string& name);
+
+// The exit status at a reading command's end: interrupted (reported), else 0 when every file was
+// read whole, else kExitDataError.
+int EndStatus(const InterruptWatch& watch, const std::string& name, bool allRead);

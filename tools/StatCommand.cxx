@@ -277,7 +277,7 @@ class StatCommand : public Command {
     } else if (!summary.files.empty()) {
       PrintSummary(summary, elapsed.count());
     }
-    const int status = watch.Interrupted() ? ReportInterrupted(kName) : allRead ? kExitOk : kExitDataError;
+    const int status = EndStatus(watch, kName, allRead);
     account.Write(summary.total.account, "");
     return status;
   }
