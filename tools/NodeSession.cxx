@@ -17,6 +17,7 @@ using NewObject = KXBase* (*)(std::string&);
 
 // The plug-in's file name and its entry points' symbols, as the framework resolves them.
 constexpr const char* kPluginFileName = "UKMidasFile.kxp";
+
 constexpr const char* kNewObjectSymbol =
     "_Z9newObjectRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
 constexpr const char* kDelObjectSymbol = "_Z9delObjectPv";
@@ -75,6 +76,15 @@ std::string FindListedFile(const std::string& listName) {
   return FindDataFile(firstLine);
 }
 
+// The plug-in beside the running program.
+std::string PluginBesideProgram() {
+  std::vector<char> path(4096);
+  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
+  if (length <= 0) return kPluginFileName;
+  const std::string program(path.data(), static_cast<size_t>(length));
+  return program.substr(0, program.rfind('/') + 1) + kPluginFileName;
+}
+
 }  // namespace
 
 std::string NodeDataFile(const std::string& file, const std::string& listFile) {
@@ -92,7 +102,8 @@ NodeSession::~NodeSession() {
 
 bool NodeSession::Open(const std::string& pluginPath, const std::string& nodeName,
                        std::string& error) {
-  library = dlopen(pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  const std::string path = pluginPath.empty() ? PluginBesideProgram() : pluginPath;
+  library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     error = "cannot load plug-in: " + std::string(dlerror());
     return false;
@@ -164,10 +175,3 @@ bool NodeSession::Start() {
   return watch.Interrupted();
 }
 
-std::string DefaultPluginPath() {
-  std::vector<char> path(4096);
-  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-  if (length <= 0) return kPluginFileName;
-  const std::string program(path.data(), static_cast<size_t>(length));
-  return program.substr(0, program.rfind('/') + 1) + kPluginFileName;
-}

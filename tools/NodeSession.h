@@ -21,8 +21,8 @@ class NodeSession {
   NodeSession(const NodeSession&) = delete;
   NodeSession& operator=(const NodeSession&) = delete;
 
-  // Loads the plug-in and makes the node; false, with the reason in `error`. A node without the
-  // output "fevent" is refused.
+  // Loads the plug-in (an empty path: the one beside the running program) and makes the node;
+  // false, with the reason in `error`. A node without the output "fevent" is refused.
   bool Open(const std::string& pluginPath, const std::string& nodeName, std::string& error);
   KXBase& Node();
 
@@ -64,5 +64,3 @@ class NodeSession {
 // the input "listfile" set to `listFile`; empty when none opens.
 std::string NodeDataFile(const std::string& file, const std::string& listFile);
 
-// The plug-in beside the running program.
-std::string DefaultPluginPath();

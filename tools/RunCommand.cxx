@@ -83,7 +83,7 @@ class RunCommand : public Command {
     if (!firstBlock.Passes({NodeDataFile(fileName, listName)})) return kExitDataError;
     NodeSession session;
     std::string error;
-    if (!session.Open(pluginPath.empty() ? DefaultPluginPath() : pluginPath, nodeName, error)) {
+    if (!session.Open(pluginPath, nodeName, error)) {
       return DataError(kName, error);
     }
     session.SetSteps(static_cast<uint32_t>(steps));

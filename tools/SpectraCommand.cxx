@@ -79,12 +79,14 @@ class SpectraCommand : public Command {
     static_assert(kAdcKind.channels == kTdcKind.channels, "one channel list serves both kinds");
     output.format = format == "svg" ? PictureFormat::kSvg : PictureFormat::kPng;
     output.scale = linear ? CountScale::kLinear : CountScale::kLog;
-    if (!firstBlock.Passes(files)) return kExitDataError;
+    std::vector<std::string> dataFiles;
+    for (const std::string& file : files) dataFiles.push_back(NodeDataFile(file, ""));
+    if (!firstBlock.Passes(dataFiles)) return kExitDataError;
     MakeHistograms();
 
     SpectrumReceiver receiver(kReceiverName, filled);
     NodeSession session;
-    if (!session.Open(pluginPath.empty() ? DefaultPluginPath() : pluginPath, kNodeName, error)) {
+    if (!session.Open(pluginPath, kNodeName, error)) {
       return DataError(kName, error);
     }
     const Clock::time_point start = Clock::now();
