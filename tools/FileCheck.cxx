@@ -13,9 +13,15 @@ constexpr uint64_t kHeaderBytes = kHeaderWords * 2;
 // Bytes of the identifier shown when a file does not start with it.
 constexpr size_t kShownIdBytes = 5;
 
+// Whether the data block identifier starts at `bytes`, which must hold as many.
+bool HasDataBlockId(const void* bytes)
+{
+  return std::memcmp(bytes, kDataBlockId, kIdBytes) == 0;
+}
+
 bool IdAt(const TTudaData& reader, size_t byte)
 {
-  return std::memcmp(reinterpret_cast<const char*>(reader.fBuffer) + byte, kDataBlockId, kIdBytes) == 0;
+  return HasDataBlockId(reinterpret_cast<const char*>(reader.fBuffer) + byte);
 }
 
 bool OpenSource(TTudaData& reader, const std::string& name, std::string& error)
@@ -142,7 +148,7 @@ uint64_t Reach(const FileEvidence& evidence, LengthReach reach)
 
 bool StartsWithId(const FileEvidence& evidence)
 {
-  return evidence.firstCount == kIdBytes && std::memcmp(evidence.firstBytes.data(), kDataBlockId, kIdBytes) == 0;
+  return evidence.firstCount == kIdBytes && HasDataBlockId(evidence.firstBytes.data());
 }
 
 // What is wrong, one phrase a fault; empty when nothing is.
@@ -296,7 +302,7 @@ BlockStart CheckBlockStart(const unsigned char* bytes, size_t count)
   if (count < TEGBlockSize) {
     start.kind = BlockStart::kShorterThanABlock;
   } else {
-    start.kind = std::memcmp(bytes, kDataBlockId, kIdBytes) == 0 ? BlockStart::kDataBlock : BlockStart::kNoDataBlock;
+    start.kind = HasDataBlockId(bytes) ? BlockStart::kDataBlock : BlockStart::kNoDataBlock;
   }
   return start;
 }
