@@ -54,7 +54,6 @@ bool OutputFile::Open(const std::string& path, bool replace, std::string& error)
     return false;
   } else if (exists && !S_ISREG(status.st_mode)) {
     descriptor = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    ownsDescriptor = descriptor >= 0;
     if (descriptor < 0) {
       error = Failure(errno);
       return false;
@@ -90,7 +89,6 @@ bool OutputFile::OpenTemporary(std::string& error)
     const std::string name = stem + (attempt == 0 ? "" : "." + std::to_string(attempt));
     descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
     if (descriptor >= 0) {
-      ownsDescriptor = true;
       temporary = name;
       return true;
     }
@@ -108,7 +106,7 @@ bool OutputFile::Commit(std::string& error)
     error = Failure(writeError);
     return false;
   }
-  if (ownsDescriptor && close(descriptor) != 0) {
+  if (OwnsDescriptor() && close(descriptor) != 0) {
     descriptor = -1;
     error = Failure(errno);
     return false;
@@ -139,8 +137,13 @@ std::string OutputFile::Failure(int errorNumber) const
   return "cannot write " + name + ": " + std::strerror(errorNumber);
 }
 
+bool OutputFile::OwnsDescriptor() const
+{
+  return descriptor >= 0 && target != kStandardOutputName;
+}
+
 void OutputFile::Close()
 {
-  if (ownsDescriptor && descriptor >= 0) close(descriptor);
+  if (OwnsDescriptor()) close(descriptor);
   descriptor = -1;
 }

@@ -37,13 +37,14 @@ class OutputFile {
   bool Rename(std::string& error);
   std::string Failure(int errorNumber) const;
   void Close();
+  // Standard output is the program's; every other descriptor opened here is this file's own.
+  bool OwnsDescriptor() const;
 
   std::string target;       // as given, for messages
   std::string destination;  // the file that takes the target's place
   std::string temporary;
   bool overwrite = false;
   int descriptor = -1;
-  bool ownsDescriptor = false;
   std::unique_ptr<DescriptorBuffer> buffer;
   std::ostream stream;
 };
