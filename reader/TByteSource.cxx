@@ -1,8 +1,11 @@
 #include "reader/TByteSource.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <iostream>
@@ -13,22 +16,17 @@
 
 namespace {
 
-// Opened under this name, standard input reads through the same kind of stream as a file.
-const char* const kStandardInputPath = "/dev/stdin";
-
-const char* PathOf(const char* name)
-{
-  return std::string(name) == kStandardInputName ? kStandardInputPath : name;
-}
-
-// A directory opens as a stream on Linux and then fails every read: it is no data file.
-bool IsDirectory(const char* path)
-{
-  struct stat status;
-  return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
-}
+// What the file stream is opened on while the bytes come through a descriptor: it tells the
+// reader's users that a file is open, and is never read.
+const char* const kDescriptorStandIn = "/dev/null";
 
 }  // namespace
+
+bool StandardInputReadable()
+{
+  const int flags = fcntl(STDIN_FILENO, F_GETFL);
+  return flags >= 0 && (flags & O_ACCMODE) != O_WRONLY;
+}
 
 TByteSource::TByteSource() = default;
 
@@ -42,12 +40,67 @@ bool TByteSource::Open(std::ifstream& file, const char* name)
   fLastCount = 0;
   fAhead.clear();
   fAheadUsed = 0;
-  if (name && !IsDirectory(PathOf(name))) file.open(PathOf(name), std::ios::in | std::ios::binary);
-  if (!file.is_open()) return Refuse(file, "Could not find file " + fName);
-  fRaw.Start(file);
+  fOpenErrorNumber = 0;
+  const bool opened = name != nullptr && (fName == kStandardInputName ? OpenStandardInput(file) : OpenPath(file, name));
+  if (!opened) return Refuse(file, "Could not find file " + fName);
   fCodec = CodecOfFirstBytes(fRaw.FirstBytes(), fRaw.FirstCount());
   if (fCodec == TCodec::kNone || StartDecoding()) return true;
+  fOpenErrorNumber = 0;
   return Refuse(file, fOpenError);
+}
+
+// Descriptor 0 as it is: a file, a pipe, a socket or a terminal. One held open for writing only
+// stands for a closed standard input.
+bool TByteSource::OpenStandardInput(std::ifstream& file)
+{
+  if (!StandardInputReadable()) {
+    fOpenErrorNumber = EBADF;
+    return false;
+  }
+  return OpenDescriptor(file, STDIN_FILENO, false, false);
+}
+
+// A directory opens as a stream on Linux and then fails every read: it is no data file. A
+// named pipe is opened without waiting for a writer; its first read waits instead, where the
+// wait can be cancelled.
+bool TByteSource::OpenPath(std::ifstream& file, const char* path)
+{
+  struct stat status;
+  if (stat(path, &status) != 0) {
+    fOpenErrorNumber = errno;
+    return false;
+  }
+  if (S_ISDIR(status.st_mode)) {
+    fOpenErrorNumber = EISDIR;
+    return false;
+  }
+  if (S_ISREG(status.st_mode)) {
+    errno = 0;
+    file.open(path, std::ios::in | std::ios::binary);
+    fOpenErrorNumber = file.is_open() ? 0 : (errno != 0 ? errno : EIO);
+    if (file.is_open()) fRaw.Start(file);
+    return file.is_open();
+  }
+  const bool pipe = S_ISFIFO(status.st_mode);
+  const int descriptor = open(path, O_RDONLY | O_CLOEXEC | (pipe ? O_NONBLOCK : 0));
+  if (descriptor < 0) {
+    fOpenErrorNumber = errno;
+    return false;
+  }
+  return OpenDescriptor(file, descriptor, true, pipe);
+}
+
+bool TByteSource::OpenDescriptor(std::ifstream& file, int descriptor, bool owned, bool awaitWriter)
+{
+  errno = 0;
+  file.open(kDescriptorStandIn, std::ios::in | std::ios::binary);
+  if (!file.is_open()) {
+    fOpenErrorNumber = errno != 0 ? errno : EIO;
+    if (owned) close(descriptor);
+    return false;
+  }
+  fRaw.StartDescriptor(descriptor, owned, awaitWriter);
+  return true;
 }
 
 bool TByteSource::Refuse(std::ifstream& file, const std::string& error)
@@ -72,8 +125,10 @@ bool TByteSource::StartDecoding()
 
 size_t TByteSource::ReadDecoded(char* buffer, size_t size)
 {
+  if (Cancelled()) return 0;
   const size_t count = fCompressed->Read(buffer, size);
-  if (count < size && !fDamaged && !fCompressed->Failure().empty()) {
+  // Raw bytes cut short by the cancel flag are no damage.
+  if (count < size && !fDamaged && !Cancelled() && !fCompressed->Failure().empty()) {
     ReportDamage(fCompressed->Failure(), fCompressed->FailureOffset());
   }
   return count;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -13,14 +14,19 @@
 
 class TCompressedSource;
 
+// Whether descriptor 0 can be read: open, and not held for writing only in place of a closed one.
+bool StandardInputReadable();
+
 // The data file name that stands for standard input; a file of that name is reached as "./-".
 static constexpr const char* kStandardInputName = "-";
 
 // Where a reader's blocks come from. A plain data file is read straight from its stream; a file
 // compressed in a codec this build reads is decoded ahead, on one helper thread that lives only
 // while that file is open. The codec is told from the file's first bytes; the name "-" stands
-// for standard input. One thread, the reader's, calls every operation; the helper thread never
-// calls out of the decoding libraries.
+// for standard input, read from descriptor 0 whatever it is. Standard input, named pipes and
+// devices are read through their descriptors, and the file stream is then opened on the null
+// device only to tell that a file is open. One thread, the reader's, calls every operation
+// (SetCancel's flag excepted); the helper thread never calls out of the decoding libraries.
 class TByteSource {
  public:
   TByteSource();
@@ -54,6 +60,15 @@ class TByteSource {
   TCodec Codec() const { return fCodec; }
   // Why the last Open failed, in the reader's words after "ERROR - ".
   const std::string& OpenError() const { return fOpenError; }
+  // The system's reason when the last Open failed for one (errno), else 0.
+  int OpenErrorNumber() const { return fOpenErrorNumber; }
+
+  // A flag that, once raised from any thread, ends the data as at the end of the file: looked at
+  // before every block and while standard input, a pipe or a device waits for bytes. It must
+  // outlive the source's use; null (the default) for none.
+  void SetCancel(const std::atomic<bool>* cancel) { fRaw.SetCancel(cancel); }
+  // Whether the data ended because the cancel flag was raised.
+  bool Cancelled() const { return fRaw.Cancelled(); }
   // Where the damage line goes: standard error unless set; `errors` must outlive the source's use.
   void SetErrors(std::ostream& errors) { fErrors = &errors; }
 
@@ -67,11 +82,15 @@ class TByteSource {
   size_t ReadDecoded(char* buffer, size_t size);
   size_t ReadData(char* buffer, size_t size);
   size_t TakeAhead(char* buffer, size_t size);
+  bool OpenStandardInput(std::ifstream& file);
+  bool OpenPath(std::ifstream& file, const char* path);
+  bool OpenDescriptor(std::ifstream& file, int descriptor, bool owned, bool awaitWriter);
   bool Refuse(std::ifstream& file, const std::string& error);
   void ReportDamage(const std::string& reason, uint64_t offset);
 
   std::string fName;
   std::string fOpenError;
+  int fOpenErrorNumber = 0;
   TRawInput fRaw;
   TCodec fCodec = TCodec::kNone;
   std::unique_ptr<TCompressedSource, TCompressedSourceDeleter> fCompressed;

@@ -9,26 +9,45 @@
 #include "reader/TCodec.h"
 
 // The raw bytes of an open data file: its first bytes, looked at to tell the codec and kept, then
-// the rest of the stream. Nothing is sought, so a pipe reads as a file does. The stream must
-// outlive the input's use; one thread at a time reads it.
+// the rest. A regular file is read through its stream; standard input, a named pipe or a device
+// is read through its descriptor, so that a wait for its bytes can end when the owner cancels.
+// Nothing is sought, so a pipe reads as a file does. The stream must outlive the input's use;
+// one thread at a time reads it.
 class TRawInput {
  public:
   // Reads the first bytes of `file` (fewer in a shorter file) and keeps them for Read.
   void Start(std::istream& file);
-  void Stop() { fFile = nullptr; }
+  // The same for the open descriptor `descriptor`, closed at Stop when `owned`. A named pipe
+  // opened without waiting for a writer is given `awaitWriter`: its first read waits for one.
+  void StartDescriptor(int descriptor, bool owned, bool awaitWriter);
+  void Stop();
 
   const unsigned char* FirstBytes() const { return reinterpret_cast<const unsigned char*>(fKept.data()); }
   size_t FirstCount() const { return fKeptCount; }
 
-  // Bytes put into `buffer`, `size` unless the file ended or failed first.
+  // Bytes put into `buffer`, `size` unless the file ended, failed or was cancelled first.
   size_t Read(char* buffer, size_t size);
+
+  // A flag the owner raises, from any thread, to end the data as at the end of the file: looked
+  // at before every read and, on a descriptor, while it waits. Null (the default): never.
+  void SetCancel(const std::atomic<bool>* cancel) { fCancel = cancel; }
+  bool Cancelled() const { return fCancel != nullptr && fCancel->load(std::memory_order_relaxed); }
 
   // The file bytes taken from every stream started so far. Any thread may ask; only the thread
   // reading the stream adds to it, so a plain store serves.
   uint64_t Consumed() const { return fConsumed.load(std::memory_order_relaxed); }
 
  private:
+  size_t ReadDescriptor(char* buffer, size_t size);
+  bool Await();
+  void KeepFirstBytes(size_t count);
+
   std::istream* fFile = nullptr;
+  int fDescriptor = -1;
+  bool fOwned = false;
+  bool fMustWait = false;  // the next read waits in poll: no writer seen yet, or none ready
+  bool fEnded = false;     // a descriptor that ended or failed gives nothing more, as a stream
+  const std::atomic<bool>* fCancel = nullptr;
   std::array<char, kCodecMagicBytes> fKept{};
   size_t fKeptCount = 0;
   size_t fKeptUsed = 0;

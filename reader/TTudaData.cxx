@@ -499,8 +499,9 @@ void TTudaData::CloseDataFile()
 bool TTudaData::GetDataBlock()
 {
   if (!fSource.Read(reinterpret_cast<char*>(fBuffer), fCharsInBlock)) {
-    // A short last read is the file's trailing piece; once it has failed, a read gets nothing.
-    if (fReporter && fSource.LastCount() > 0) fReporter->TrailingPiece(fSource.LastCount());
+    // A short last read is the file's trailing piece, unless the owner cancelled the read; once
+    // it has failed, a read gets nothing.
+    if (fReporter && fSource.LastCount() > 0 && !fSource.Cancelled()) fReporter->TrailingPiece(fSource.LastCount());
     return false;
   }
   ++fBlocksRead;
