@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -7,11 +8,32 @@
 #include "tools/OutputCheck.h"
 #include "tools/Tuda.h"
 
+namespace {
+
+// A closed standard descriptor would be given to the next file opened, and the program's lines
+// would be written into it. Each is held on the null device, opened for the opposite access, so
+// that reading a closed standard input and writing a closed standard output still fail as they
+// would have (EBADF).
+void HoldClosedStandardDescriptors()
+{
+  for (const int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (fcntl(descriptor, F_GETFD) >= 0) continue;
+    const int held = open("/dev/null", descriptor == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+    if (held >= 0 && held != descriptor) {
+      dup2(held, descriptor);
+      close(held);
+    }
+  }
+}
+
+}  // namespace
+
 // Standard output through a buffer that keeps the reason of a failed write. A closed pipe ends
 // the program quietly, as it ends other command-line tools, even when the caller ignored the
 // signal.
 int main(int argc, char** argv)
 {
+  HoldClosedStandardDescriptors();
   signal(SIGPIPE, SIG_DFL);
   DescriptorBuffer standardOutput(STDOUT_FILENO);
   std::streambuf* const plain = std::cout.rdbuf(&standardOutput);
