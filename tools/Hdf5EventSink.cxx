@@ -1,5 +1,8 @@
 #include "tools/Hdf5EventSink.h"
 
+#include <filesystem>
+#include <system_error>
+
 // The three datasets of one kind, in the kind's group.
 template <typename Value>
 struct Hdf5EventSink::KindColumns {
@@ -71,6 +74,9 @@ Hdf5EventSink::Hdf5EventSink(const std::string& path, const std::vector<std::str
                              bool compress)
     : path(path), files(files), firstEvent(firstEvent)
 {
+  // A file the library could not close stays in its tables, and its clean-up at exit would
+  // crash closing it again; the sink closes its files itself.
+  H5dont_atexit();
   // Failures are told in this program's words, once, rather than as the library's error stack.
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
   file = H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
@@ -108,18 +114,27 @@ bool Hdf5EventSink::Finish(uint64_t events, std::string& error)
 {
   bool written = file >= 0 && adc->Close() & tdc->Close() & scaler->Close() & epics->Close();
   written = file >= 0 && WriteAttributes(events) && written;
-  written = file >= 0 && H5Fclose(file) >= 0 && written;
-  file = H5I_INVALID_HID;
-  if (!written) error = "cannot write the HDF5 file " + path;
-  return written;
+  if (written && H5Fclose(file) >= 0) {
+    file = H5I_INVALID_HID;
+    return true;
+  }
+  error = "cannot write the HDF5 file " + path;
+  Close();
+  return false;
 }
 
+// A file not written whole is given up: it is emptied first, so that on a full disk the
+// library finds room for what it still holds and can close it.
 void Hdf5EventSink::Close()
 {
   adc.reset();
   tdc.reset();
   scaler.reset();
   epics.reset();
-  if (file >= 0) H5Fclose(file);
+  if (file < 0) return;
+  // A device written as it is cannot be emptied, and is only closed.
+  std::error_code unemptied;
+  std::filesystem::resize_file(path, 0, unemptied);
+  H5Fclose(file);
   file = H5I_INVALID_HID;
 }
