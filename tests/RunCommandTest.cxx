@@ -225,7 +225,8 @@ TEST_F(RunCommandTest, FileThatDoesNotOpenExitsWithOne) {
                 std::string(kTypeListing) + "src running: 0, 0\nStop()\nsrc deleted\n");
   EXPECT_EQ(err.str(),
             "OpenDataFile: ERROR - Could not find file missing.dat\n"
-            "OpenDataFile: ERROR - Could not find file /missing.dat\n");
+            "OpenDataFile: ERROR - Could not find file /missing.dat\n"
+            "tuda run: missing.dat: No such file or directory\n");
 }
 
 TEST_F(RunCommandTest, ListFileThatDoesNotOpenExitsWithOne) {

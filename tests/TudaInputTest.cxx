@@ -151,7 +151,7 @@ TEST_F(TudaInputTest, CheckFailsWhenAnyFileIsWrongOrMissing)
   const std::string good = Generated("good.dat");
   const std::string missing = folder.Path("missing.dat");
   EXPECT_EQ(Run({"check", good, missing}), kExitDataError);
-  EXPECT_EQ(err.str(), "tuda check: Could not find file " + missing + "\n");
+  EXPECT_EQ(err.str(), "tuda check: Could not find file " + missing + "\ntuda check: " + missing + ": No such file or directory\n");
   EXPECT_EQ(out.str().rfind(good + ": " + kLooksRight + "\n", 0), 0u);
 }
 

@@ -438,7 +438,8 @@ TEST_F(TudaTest, EventsGoOnAfterAFileThatDoesNotOpen)
   const std::string missing = folder.Path("missing.dat");
   const std::string path = Write("run.dat", [](MidasFileWriter& writer) { writer.AddEvent({}); });
   EXPECT_EQ(Run({"events", missing, path}), kExitDataError);
-  EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\n");
+  EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\ntuda events: " + missing +
+                           ": No such file or directory\n");
   EXPECT_EQ(out.str(), "OpenDataFile: Opened data file " + path + "\nTTudaEvent:\n");
 }
 
@@ -464,7 +465,8 @@ TEST_F(TudaTest, StatWritesNoSummaryWhenNoFileOpens)
 {
   const std::string missing = folder.Path("missing.dat");
   EXPECT_EQ(Run({"stat", missing}), kExitDataError);
-  EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\n");
+  EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\ntuda stat: " + missing +
+                           ": No such file or directory\n");
   EXPECT_EQ(out.str(), "");
 }
 
@@ -472,7 +474,8 @@ TEST_F(TudaTest, InfoOnAFileThatDoesNotOpen)
 {
   const std::string missing = folder.Path("missing.dat");
   EXPECT_EQ(Run({"info", missing}), kExitDataError);
-  EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\n");
+  EXPECT_EQ(err.str(), "OpenDataFile: ERROR - Could not find file " + missing + "\ntuda info: " + missing +
+                           ": No such file or directory\n");
   EXPECT_EQ(out.str(), "");
 }
 

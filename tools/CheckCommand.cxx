@@ -6,6 +6,7 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
+#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FileCheck.h"
 #include "tools/FileJobs.h"
@@ -33,6 +34,7 @@ struct FileCheckResult {
   bool opened = false;
   FileEvidence evidence;
   std::string error;
+  int errorNumber = 0;  // the system's reason why the file did not open, if it gave one
   std::unique_ptr<GatheredLines> lines = std::make_unique<GatheredLines>();
 };
 
@@ -42,12 +44,14 @@ FileCheckResult CheckOneFile(const std::string& file, uint64_t maxBlocks, const 
   TTudaData reader;
   FileCheckResult result;
   reader.fSource.SetErrors(result.lines->Errors());
+  reader.fSource.SetCancel(&watch.Flag());
   SharedBytesRead shared(reader.fSource, bytesRead);
   const auto afterBlock = [&] {
     shared.Update();
     return !watch.Interrupted();
   };
   result.opened = CheckFile(reader, file, maxBlocks, result.evidence, result.error, afterBlock);
+  if (!result.opened) result.errorNumber = reader.fSource.OpenErrorNumber();
   return result;
 }
 
@@ -92,6 +96,7 @@ class CheckCommand : public Command {
           progress.Clear();
           result.lines->WriteTo(std::cout, std::cerr);
           if (!result.opened) DataError(kName, result.error);
+          if (result.errorNumber != 0) std::cerr << OpenFailureLine(kName, files[index], result.errorNumber) << std::endl;
           if (!result.opened || watch.Interrupted()) {
             allRight = false;
             return;

@@ -2,6 +2,7 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
+#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
@@ -46,10 +47,9 @@ class DumpCommand : public Command {
   {
     TTudaData reader;
     account.Install(reader);
-    reader.OpenDataFile(file.c_str());
-    if (!reader.fFile.is_open() || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
-    const std::vector<std::string> files{file};
     const InterruptWatch watch;
+    if (!OpenData(reader, file, kName, watch) || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
+    const std::vector<std::string> files{file};
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, 1);
     // Blocks are counted from 1, as the reader's "End of block" line counts them.
     for (uint64_t block = 1; block < first + count; ++block) {

@@ -2,6 +2,7 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
+#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
@@ -43,8 +44,7 @@ class EventsCommand : public Command {
     bool allRead = true;
     for (const std::string& file : files) {
       if (!KeepGoing(watch)) break;
-      reader.OpenDataFile(file.c_str());
-      allRead = allRead && reader.fFile.is_open();
+      allRead = OpenData(reader, file, kName, watch) && allRead;
       if (!firstBlock.PassesOpened(reader, file)) {
         allRead = false;
         break;

@@ -9,6 +9,7 @@
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/CsvEventSink.h"
+#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Hdf5EventSink.h"
@@ -75,7 +76,8 @@ class ExportCommand : public Command {
         "goes to that terminal.\n\n"
         "Exit status: 0 when every file was read to its end and the output written, 1 when a\n"
         "file did not open, the output could not be written or OUT exists without\n"
-        "--overwrite, 2 on a usage error, 130 after Ctrl-C (nothing is left behind).");
+        "--overwrite, 2 on a usage error, 130 after Ctrl-C, 128 + N after signal N of SIGTERM\n"
+        "and SIGHUP (nothing is left behind).");
     firstBlock.Declare(app);
   }
 
@@ -96,12 +98,15 @@ class ExportCommand : public Command {
     if (compress && csv) return UsageError(kName, "--compress applies to HDF5 only");
 
     if (!firstBlock.Passes(files)) return kExitDataError;
+    // Watched before the temporary file exists, so that no signal can leave it behind.
+    InterruptWatch watch(WatchedSignals::kCtrlCAndEnd);
     OutputFile output;
     std::string error;
     if (!output.Open(out, overwrite, error)) return DataError(kName, error);
+    watch.RemoveOnSecondInterrupt(output.TemporaryPath());
     std::unique_ptr<EventSink> sink = MakeSink(output, csv, error);
     if (!sink) return DataError(kName, error);
-    Export(*sink, output);
+    Export(*sink, output, watch);
     if (refused) return kExitDataError;
     if (interrupted) return ReportInterrupted(kName);
     if (!sink->Finish(events, error) || !output.Commit(error)) return DataError(kName, error);
@@ -122,24 +127,23 @@ class ExportCommand : public Command {
   // Every event of every file through one reader, so that the items after a file's last
   // event-start token come out with the next file's first event. Ctrl-C or a failed write ends
   // it after the event in hand; the failure is told when the output is committed.
-  void Export(EventSink& sink, OutputFile& output)
+  void Export(EventSink& sink, OutputFile& output, const InterruptWatch& watch)
   {
     // When standard output carries the data, the reader's lines there go to standard error.
     const StreamRedirect aside(std::cout, out == kStandardOutput ? std::cerr.rdbuf() : nullptr);
-    InterruptWatch watch;
-    watch.RemoveOnSecondInterrupt(output.TemporaryPath());
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), out == kStandardOutput,
                           ProgressLine::kEventsPerLook);
     const Clock::time_point start = Clock::now();
     uint64_t number = 0;
     bool going = true;
     for (auto file = files.begin(); file != files.end() && going; ++file) {
-      reader.OpenDataFile(file->c_str());
-      allRead = reader.fFile.is_open() && allRead;
+      allRead = OpenData(reader, *file, kName, watch) && allRead;
       refused = !firstBlock.PassesOpened(reader, *file);
       if (refused) break;
       TTudaEvent* event = nullptr;
-      while ((going = KeepGoing(watch) && output.Good() && events < limit) && (event = reader.GetNextEvent())) {
+      // Standard output carries only the reader's lines unless it is the output itself: losing
+      // them is told at the end, and the file named is still written whole.
+      while ((going = !watch.Interrupted() && output.Good() && events < limit) && (event = reader.GetNextEvent())) {
         if (number >= skip) Write(sink, *event, number);
         ++number;
         event->Clear(nullptr);

@@ -28,6 +28,8 @@ class FirstBlockCheck {
   // Right after `reader` opened `file`: a file read only once is looked at now. False, with its
   // line, when it is refused.
   bool PassesOpened(TTudaData& reader, const std::string& file) const;
+  // The subcommand's name, as its lines give it.
+  const char* Command() const { return command; }
 
  private:
   bool Refused(const std::string& file, const BlockStart& start, std::ostream& errors) const;

@@ -42,14 +42,14 @@ class GenCommand : public Command {
     app.add_flag("--overwrite", overwrite, "replace an existing regular file")->disable_flag_override();
     app.footer(
         "Exit status: 0 when the whole file was written, 1 when it could not be written or\n"
-        "OUT exists without --overwrite, 2 on a usage error, 130 after Ctrl-C (nothing is\n"
-        "left behind).");
+        "OUT exists without --overwrite, 2 on a usage error, 130 after Ctrl-C, 128 + N after\n"
+        "signal N of SIGTERM and SIGHUP (nothing is left behind).");
   }
 
   int Run() override
   {
-    // Watched before the temporary file exists, so that no Ctrl-C can leave it behind.
-    InterruptWatch watch;
+    // Watched before the temporary file exists, so that no signal can leave it behind.
+    InterruptWatch watch(WatchedSignals::kCtrlCAndEnd);
     OutputFile file;
     std::string error;
     if (!file.Open(path, overwrite, error)) return DataError(kName, error);

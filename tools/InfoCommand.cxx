@@ -4,6 +4,7 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
+#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
@@ -38,10 +39,9 @@ class InfoCommand : public Command {
     TTudaData reader;
     reader.SetDebug(debug);
     account.Install(reader);
-    reader.OpenDataFile(file.c_str());
-    if (!reader.fFile.is_open() || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
-
     const InterruptWatch watch;
+    if (!OpenData(reader, file, kName, watch) || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
+
     const std::vector<std::string> files{file};
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), false,
                           ProgressLine::kEventsPerLook);

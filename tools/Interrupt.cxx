@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <iostream>
 
 #include "flow/KXBase.h"
@@ -12,17 +11,24 @@
 
 namespace {
 
+constexpr int kWatchable[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kWatchableCount = sizeof kWatchable / sizeof kWatchable[0];
+
 // The handler's whole state. Lock-free atomics, so the handler may read and write them.
 std::atomic<bool> interrupted{false};
+std::atomic<int> firstSignal{0};
 std::atomic<KXBase*> nodeToStop{nullptr};
 std::atomic<const char*> fileToRemove{nullptr};
-struct sigaction previousAction {};
+struct sigaction previousActions[kWatchableCount] {};
+bool installed[kWatchableCount] {};
 
 // Only async-signal-safe work: atomic stores, the node's Stop (one atomic store), unlink,
 // sigaction and raise.
 void OnInterrupt(int signalNumber)
 {
-  if (!interrupted.exchange(true)) {
+  int none = 0;
+  if (firstSignal.compare_exchange_strong(none, signalNumber)) {
+    interrupted.store(true);
     KXBase* node = nodeToStop.load();
     if (node != nullptr) node->Stop();
     return;
@@ -38,27 +44,39 @@ void OnInterrupt(int signalNumber)
 
 }  // namespace
 
-// No SA_RESTART: the node's pause returns at once, so that the command comes back to look at the
-// flag. A program started with Ctrl-C ignored (a background job of a shell) leaves it ignored.
-InterruptWatch::InterruptWatch()
+// SA_RESTART, so that a write to standard error or a pipe caught by the signal goes on instead of
+// failing the stream and losing the closing lines; the node's pause and a wait in poll return at
+// once all the same, so that the command comes back to look at the flag. A program started with
+// a signal ignored (a background job of a shell, nohup) leaves it ignored.
+InterruptWatch::InterruptWatch(WatchedSignals watched)
 {
   interrupted.store(false);
-  sigaction(SIGINT, nullptr, &previousAction);
-  if (previousAction.sa_handler == SIG_IGN) return;
+  firstSignal.store(0);
+  const int count = watched == WatchedSignals::kCtrlC ? 1 : kWatchableCount;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
+  for (int index = 0; index < count; ++index) {
+    sigaction(kWatchable[index], nullptr, &previousActions[index]);
+    installed[index] = previousActions[index].sa_handler != SIG_IGN;
+    if (installed[index]) sigaction(kWatchable[index], &action, nullptr);
+  }
 }
 
 InterruptWatch::~InterruptWatch()
 {
-  sigaction(SIGINT, &previousAction, nullptr);
+  for (int index = 0; index < kWatchableCount; ++index) {
+    if (installed[index]) sigaction(kWatchable[index], &previousActions[index], nullptr);
+    installed[index] = false;
+  }
   nodeToStop.store(nullptr);
   fileToRemove.store(nullptr);
 }
 
 bool InterruptWatch::Interrupted() const { return interrupted.load(std::memory_order_relaxed); }
+
+const std::atomic<bool>& InterruptWatch::Flag() const { return interrupted; }
 
 void InterruptWatch::StopNode(KXBase* node) { nodeToStop.store(node); }
 
@@ -69,7 +87,8 @@ bool KeepGoing(const InterruptWatch& watch) { return !watch.Interrupted() && !Ou
 int ReportInterrupted(const std::string& name)
 {
   std::cerr << "tuda " << name << ": interrupted" << std::endl;
-  return kExitInterrupted;
+  const int signalNumber = firstSignal.load();
+  return signalNumber == 0 || signalNumber == SIGINT ? kExitInterrupted : kExitSignalBase + signalNumber;
 }
 
 int EndStatus(const InterruptWatch& watch, const std::string& name, bool allRead)

@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "reader/TByteSource.h"
@@ -14,6 +17,9 @@
 namespace {
 
 using NewObject = KXBase* (*)(std::string&);
+
+// How often the waiting thread looks at the node's run and at Ctrl-C.
+constexpr std::chrono::milliseconds kRunLook{50};
 
 // The plug-in's file name and its entry points' symbols, as the framework resolves them.
 constexpr const char* kPluginFileName = "UKMidasFile.kxp";
@@ -168,10 +174,33 @@ void NodeSession::CatchFlowEvent(int output) {
   flowEvent.reset(catcher.caught);
 }
 
-bool NodeSession::Start() {
-  InterruptWatch watch;
+bool NodeSession::Start(InterruptWatch& watch) {
   watch.StopNode(node);
   node->Start();
+  watch.StopNode(nullptr);
   return watch.Interrupted();
 }
 
+NodeEnd NodeSession::StartOrAbandon(std::chrono::milliseconds grace) {
+  InterruptWatch watch;
+  watch.StopNode(node);
+  // Shared with the node's thread, which may outlive this call when the node is abandoned.
+  auto ended = std::make_shared<std::promise<void>>();
+  std::future<void> finished = ended->get_future();
+  std::thread runner([node = node, ended] {
+    node->Start();
+    ended->set_value();
+  });
+  std::chrono::steady_clock::time_point interruptedAt;
+  while (finished.wait_for(kRunLook) != std::future_status::ready) {
+    if (!watch.Interrupted()) continue;
+    const auto now = std::chrono::steady_clock::now();
+    if (interruptedAt == std::chrono::steady_clock::time_point()) interruptedAt = now;
+    if (now - interruptedAt >= grace) {
+      runner.detach();
+      return NodeEnd::kAbandoned;
+    }
+  }
+  runner.join();
+  return watch.Interrupted() ? NodeEnd::kInterrupted : NodeEnd::kEnded;
+}

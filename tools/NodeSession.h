@@ -1,11 +1,21 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "flow/FlowEvent.h"
 #include "flow/KXBase.h"
+
+class InterruptWatch;
+
+// How a node's run on a thread of its own ended.
+enum class NodeEnd {
+  kEnded,        // the node's Start returned by itself
+  kInterrupted,  // Ctrl-C stopped it, and its Start returned
+  kAbandoned,    // Ctrl-C came, and its Start had not returned within the grace time
+};
 
 // A host's view of one source node: loads the plug-in, makes the node through newObject, and
 // knows it only through KXBase and the two entry points. The node's ports are reached by the
@@ -37,9 +47,14 @@ class NodeSession {
   // Init, then connects the receiver's input `input` to the node's output "fevent".
   void Connect(KXBase& receiver, int input = 0);
 
-  // Runs Start on this thread; Ctrl-C stops the node after the event in hand. True when
-  // interrupted.
-  bool Start();
+  // Runs Start on this thread; a signal `watch` sees stops the node after the event in hand.
+  // True when interrupted.
+  bool Start(InterruptWatch& watch);
+  // Runs Start on a thread of its own while this one waits. After Ctrl-C the node is stopped as
+  // Start stops it; when its Start has not returned `grace` later (the node looks at its flag
+  // only between events), it is left running: the caller must then end the program without
+  // deleting the session or anything the node uses, by std::_Exit.
+  NodeEnd StartOrAbandon(std::chrono::milliseconds grace);
 
   // The data file that the last SetFile or SetListFile selected, found by the node's documented
   // rule (the name as given, else inside $UKMIDASDATA; for a list file, the name on its first

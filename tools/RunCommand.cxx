@@ -1,12 +1,15 @@
 #include "tools/RunCommand.h"
 
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
+#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/InputName.h"
@@ -28,6 +31,9 @@ constexpr const char* kReceiverName = "print";
 // The largest pause whose microseconds fit the node's 32-bit count; below a microsecond none.
 constexpr double kLongestInterval = 4294.967295;
 constexpr double kShortestInterval = 1e-6;
+// How long after Ctrl-C the node may take to reach its next event before the program ends
+// without it.
+constexpr std::chrono::seconds kStopGrace{1};
 
 const std::map<std::string, PrintMode> kPrintModes{
     {"values", PrintMode::kValues}, {"types", PrintMode::kTypes}, {"none", PrintMode::kNone}};
@@ -80,7 +86,14 @@ class RunCommand : public Command {
   int Run() override
   {
     if (fileName.empty() == listName.empty()) return UsageError(kName, "give --file or --listfile, one of them");
-    if (!firstBlock.Passes({NodeDataFile(fileName, listName)})) return kExitDataError;
+    const std::string dataFile = NodeDataFile(fileName, listName);
+    // The node would look for a closed standard input's "-" in the data directory and run on
+    // nothing: refused before it starts.
+    if (dataFile == kStandardInputName && !StandardInputReadable()) {
+      std::cerr << OpenFailureLine(kName, dataFile, EBADF) << std::endl;
+      return kExitDataError;
+    }
+    if (!firstBlock.Passes({dataFile})) return kExitDataError;
     NodeSession session;
     std::string error;
     if (!session.Open(pluginPath, nodeName, error)) {
@@ -91,6 +104,7 @@ class RunCommand : public Command {
     session.SetInterval(interval < kShortestInterval ? 0.0f : static_cast<float>(interval));
     if (listName.empty()) {
       session.SetFile(fileName);
+      TellWhyNotOpened(session);
     } else {
       session.SetListFile(listName);
     }
@@ -99,15 +113,34 @@ class RunCommand : public Command {
     RunReceiver receiver(kReceiverName, mode, std::cout);
     session.Connect(receiver);
 
-    const bool interrupted = RunNode(session, receiver, mode);
+    const NodeEnd end = RunNode(session, receiver, mode);
+    const bool interrupted = end != NodeEnd::kEnded;
     if (stats) ShowSummary(receiver, ReadToEnd(receiver, interrupted) ? FileMegabytes(session.DataFile()) : -1.0);
+    if (end == NodeEnd::kAbandoned) LeaveNodeRunning(ReportInterrupted(kName));
     if (interrupted) return ReportInterrupted(kName);
     return session.DataFile().empty() ? kExitDataError : kExitOk;
   }
 
  private:
+  // After the node's own lines, the system's reason why the data file did not open.
+  void TellWhyNotOpened(const NodeSession& session) const
+  {
+    if (!session.DataFile().empty()) return;
+    const int reason = OpenErrorNumberOf(fileName);
+    if (reason != 0) std::cerr << OpenFailureLine(kName, fileName, reason) << std::endl;
+  }
+
+  // The node is still inside its Start, on its own thread, with the session and the receiver in
+  // use: the program ends here, with what standard output holds written out, and nothing torn
+  // down under the node.
+  [[noreturn]] static void LeaveNodeRunning(int status)
+  {
+    std::cout.flush();
+    std::_Exit(status);
+  }
+
   // Start, with the progress line; a lost write to standard output stops the node too.
-  bool RunNode(NodeSession& session, RunReceiver& receiver, PrintMode mode)
+  NodeEnd RunNode(NodeSession& session, RunReceiver& receiver, PrintMode mode)
   {
     KXBase& node = session.Node();
     ProgressLine progress(
@@ -118,10 +151,11 @@ class RunCommand : public Command {
       if (OutputFailed()) node.Stop();
     };
     start = Clock::now();
-    const bool interrupted = session.Start();
+    const NodeEnd ending = session.StartOrAbandon(kStopGrace);
     end = Clock::now();
-    receiver.afterEvent = nullptr;
-    return interrupted;
+    // An abandoned node may still reach its next event: its hook stays as it is.
+    if (ending != NodeEnd::kAbandoned) receiver.afterEvent = nullptr;
+    return ending;
   }
 
   // Whether the node stopped at the end of its data: neither Ctrl-C nor the step limit ended it.

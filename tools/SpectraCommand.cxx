@@ -62,11 +62,11 @@ class SpectraCommand : public Command {
         ->type_name("PATH");
     app.footer(
         "A progress line (events, events per second) is shown on standard error while it is a\n"
-        "terminal. Ctrl-C ends the run after the event in hand; the spectra so far are still\n"
-        "written.\n\n"
+        "terminal. Ctrl-C, SIGTERM or SIGHUP ends the run after the event in hand; the spectra\n"
+        "so far are still written.\n\n"
         "Exit status: 0 when every file was read and the spectra written, 1 when a file did\n"
         "not open, the plug-in could not be loaded or an output file not be written, 2 on a\n"
-        "usage error, 130 after Ctrl-C.");
+        "usage error, 130 after Ctrl-C, 128 + N after signal N of SIGTERM and SIGHUP.");
     firstBlock.Declare(app);
   }
 
@@ -89,8 +89,12 @@ class SpectraCommand : public Command {
     if (!session.Open(pluginPath, kNodeName, error)) {
       return DataError(kName, error);
     }
+    // The end of a batch job or of a terminal ends the run as Ctrl-C does, and the spectra so
+    // far are written; a second signal ends the program at once, without the file in hand.
+    InterruptWatch watch(WatchedSignals::kCtrlCAndEnd);
+    output.watch = &watch;
     const Clock::time_point start = Clock::now();
-    const bool interrupted = RunFiles(session, receiver);
+    const bool interrupted = RunFiles(session, receiver, watch);
     const RunFigures figures = Figures(receiver, SecondsSince(start));
     WarnOfLosses(receiver);
 
@@ -117,7 +121,7 @@ class SpectraCommand : public Command {
 
   // Every file, one after another, through the same node into the receiver. True when Ctrl-C
   // ended the run.
-  bool RunFiles(NodeSession& session, SpectrumReceiver& receiver)
+  bool RunFiles(NodeSession& session, SpectrumReceiver& receiver, InterruptWatch& watch)
   {
     session.SetSteps(static_cast<uint32_t>(steps));
     session.Connect(receiver);
@@ -130,7 +134,7 @@ class SpectraCommand : public Command {
       session.SetFile(*file);
       allOpened = !session.DataFile().empty() && allOpened;
       WarnIfFileLooksWrong(kName, session.DataFile());
-      interrupted = session.Start();
+      interrupted = session.Start(watch);
     }
     receiver.afterEvent = nullptr;
     progress.Clear();

@@ -49,8 +49,11 @@ class FolderWriter {
   {
     OutputFile output;
     if (!output.Open(PathOf(file), true, error)) return false;
+    if (options.watch != nullptr) options.watch->RemoveOnSecondInterrupt(output.TemporaryPath());
     write(output.Stream());
-    return output.Commit(error);
+    const bool committed = output.Commit(error);
+    if (options.watch != nullptr) options.watch->RemoveOnSecondInterrupt(nullptr);
+    return committed;
   }
 
   const SpectrumFileOptions& options;

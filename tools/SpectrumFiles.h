@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/Interrupt.h"
 #include "tools/KindHistogram.h"
 #include "tools/Picture.h"
 #include "tools/SpectrumIndex.h"
@@ -15,6 +16,7 @@ struct SpectrumFileOptions {
   PictureFormat format = PictureFormat::kPng;
   CountScale scale = CountScale::kLog;
   std::vector<uint32_t> channels;  // a spectrum picture each
+  InterruptWatch* watch = nullptr;  // told of each temporary file while it is written; may be null
 };
 
 // Writes into the folder, which is made when missing, for each histogram KIND: KIND-map,

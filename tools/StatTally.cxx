@@ -1,6 +1,7 @@
 #include "tools/StatTally.h"
 
 #include "reader/TTudaData.h"
+#include "tools/DataOpen.h"
 #include "tools/ReaderProgress.h"
 
 namespace {
@@ -111,8 +112,7 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
   TTudaData reader;
   StatReporter reporter(lines, tally, reader.fSource, bytesRead);
   reader.SetReporter(&reporter);
-  reader.OpenDataFile(name.c_str());
-  tally.opened = reader.fFile.is_open() && firstBlock.PassesOpened(reader, name);
+  tally.opened = OpenData(reader, name, firstBlock.Command(), watch) && firstBlock.PassesOpened(reader, name);
   if (!tally.opened) return tally;
   while (!watch.Interrupted()) {
     TTudaEvent* event = reader.GetNextEvent();

@@ -1,0 +1,31 @@
+#include "tools/DataOpen.h"
+
+#include <cstring>
+#include <fstream>
+#include <ostream>
+
+#include "reader/TTudaData.h"
+#include "tools/Interrupt.h"
+
+bool OpenData(TTudaData& reader, const std::string& file, const std::string& command, const InterruptWatch& watch)
+{
+  reader.fSource.SetCancel(&watch.Flag());
+  reader.OpenDataFile(file.c_str());
+  if (reader.fFile.is_open()) return true;
+  const int reason = reader.fSource.OpenErrorNumber();
+  if (reason != 0) reader.Errors() << OpenFailureLine(command, file, reason) << std::endl;
+  return false;
+}
+
+int OpenErrorNumberOf(const std::string& file)
+{
+  std::ifstream stream;
+  TByteSource source;
+  source.Open(stream, file.c_str());
+  return source.OpenErrorNumber();
+}
+
+std::string OpenFailureLine(const std::string& command, const std::string& file, int errorNumber)
+{
+  return "tuda " + command + ": " + file + ": " + std::strerror(errorNumber);
+}
