@@ -35,7 +35,6 @@ class DumpCommand : public Command {
 
   int Run() override
   {
-    if (!firstBlock.Passes({file})) return kExitDataError;
     const int status = ListBlocks();
     account.Write();
     return status;
@@ -46,8 +45,7 @@ class DumpCommand : public Command {
   {
     TTudaData reader;
     account.Install(reader);
-    reader.OpenDataFile(file.c_str());
-    if (!reader.fFile.is_open() || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
+    if (firstBlock.Open(reader, file) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) return kExitDataError;
     const std::vector<std::string> files{file};
     const InterruptWatch watch;
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, 1);

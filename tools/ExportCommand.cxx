@@ -70,18 +70,21 @@ class ExportCommand : public Command {
         ->disable_flag_override();
     app.add_flag("--overwrite", overwrite, "replace an existing regular file")->disable_flag_override();
     account.Declare(app);
+    account.DeclareAllMessages(app);
     app.footer(
         "A progress line is shown on standard error while it is a terminal, unless the CSV\n"
         "goes to that terminal.\n\n"
         "Exit status: 0 when every file was read to its end and the output written, 1 when a\n"
         "file did not open, the output could not be written or OUT exists without\n"
-        "--overwrite, 2 on a usage error, 130 after Ctrl-C (nothing is left behind).");
+        "--overwrite (nothing is left behind when no file opened), 2 on a usage error, 130\n"
+        "after Ctrl-C (nothing is left behind).");
     firstBlock.Declare(app);
   }
 
   int Run() override
   {
     account.Install(reader);
+    account.CapReaderLines(true);
     const int status = ExportAll();
     account.Write();
     return status;
@@ -95,14 +98,14 @@ class ExportCommand : public Command {
     if (out == kStandardOutput && !csv) return UsageError(kName, "standard output takes CSV only");
     if (compress && csv) return UsageError(kName, "--compress applies to HDF5 only");
 
-    if (!firstBlock.Passes(files)) return kExitDataError;
     OutputFile output;
     std::string error;
     if (!output.Open(out, overwrite, error)) return DataError(kName, error);
     std::unique_ptr<EventSink> sink = MakeSink(output, csv, error);
     if (!sink) return DataError(kName, error);
     Export(*sink, output);
-    if (refused) return kExitDataError;
+    // No file could be read (each missing or refused): nothing is left behind.
+    if (filesOpened == 0) return kExitDataError;
     if (interrupted) return ReportInterrupted(kName);
     if (!sink->Finish(events, error) || !output.Commit(error)) return DataError(kName, error);
     ShowSummary();
@@ -134,10 +137,11 @@ class ExportCommand : public Command {
     uint64_t number = 0;
     bool going = true;
     for (auto file = files.begin(); file != files.end() && going; ++file) {
-      reader.OpenDataFile(file->c_str());
-      allRead = reader.fFile.is_open() && allRead;
-      refused = !firstBlock.PassesOpened(reader, *file);
-      if (refused) break;
+      if (firstBlock.Open(reader, *file) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) {
+        allRead = false;
+        continue;
+      }
+      ++filesOpened;
       TTudaEvent* event = nullptr;
       while ((going = KeepGoing(watch) && output.Good() && events < limit) && (event = reader.GetNextEvent())) {
         if (number >= skip) Write(sink, *event, number);
@@ -183,7 +187,7 @@ class ExportCommand : public Command {
   uint64_t items = 0;
   double seconds = 0.0;
   bool allRead = true;
-  bool refused = false;  // standard input or a pipe did not start with a data block
+  uint64_t filesOpened = 0;  // neither missing nor refused
   bool interrupted = false;
   FirstBlockCheck firstBlock{kName};
 };

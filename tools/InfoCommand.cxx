@@ -25,6 +25,7 @@ class InfoCommand : public Command {
     app.add_option("FILE", file, "the data file, - for standard input")->required()->check(NotEmpty());
     app.add_flag("--debug", debug, "also list the four group sets")->disable_flag_override();
     account.Declare(app);
+    account.DeclareAllMessages(app);
     app.footer(
         "Exit status: 0 when the file was read to its end and all output written, 1 when it\n"
         "does not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -34,12 +35,11 @@ class InfoCommand : public Command {
 
   int Run() override
   {
-    if (!firstBlock.Passes({file})) return kExitDataError;
     TTudaData reader;
     reader.SetDebug(debug);
     account.Install(reader);
-    reader.OpenDataFile(file.c_str());
-    if (!reader.fFile.is_open() || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
+    account.CapReaderLines(true);
+    if (firstBlock.Open(reader, file) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) return kExitDataError;
 
     const InterruptWatch watch;
     const std::vector<std::string> files{file};

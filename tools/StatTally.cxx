@@ -111,8 +111,7 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
   TTudaData reader;
   StatReporter reporter(lines, tally, reader.fSource, bytesRead);
   reader.SetReporter(&reporter);
-  reader.OpenDataFile(name.c_str());
-  tally.opened = reader.fFile.is_open() && firstBlock.PassesOpened(reader, name);
+  tally.opened = firstBlock.Open(reader, name) != FirstBlockCheck::kRefused && reader.fFile.is_open();
   if (!tally.opened) return tally;
   while (!watch.Interrupted()) {
     TTudaEvent* event = reader.GetNextEvent();
@@ -124,6 +123,8 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
     event->Clear(nullptr);
   }
   tally.damaged = reader.fSource.Damaged();
+  // Damaged compressed data end the file early: its end was never reached.
+  tally.readToEnd = tally.readToEnd && !tally.damaged;
   tally.account = reporter.Account();
   return tally;
 }
