@@ -191,6 +191,14 @@ TEST_F(ExportTest, SkipPassesOverEventsThatKeepTheirNumbers)
   EXPECT_EQ(contents.firstEvent, 2u);
 }
 
+// As --steps 0 in run and spectra, no limit at all.
+TEST_F(ExportTest, EventsZeroWritesEveryEvent)
+{
+  const std::string out = folder.Path("events.csv");
+  EXPECT_EQ(Run({DataFile(false), "--out", out, "--events", "0"}), kExitOk);
+  EXPECT_EQ(ReadText(out), kCsv);
+}
+
 TEST_F(ExportTest, EmptyFileGivesEmptyDatasets)
 {
   const std::string out = folder.Path("empty.h5");

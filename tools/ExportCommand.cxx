@@ -65,7 +65,8 @@ class ExportCommand : public Command {
         ->check(CLI::IsMember({kHdf5Format, kCsvFormat}))
         ->type_name("F");
     AddCount(app, "--skip", skip, 0, kLargestCount, "pass over the first N events (they keep their numbers)");
-    AddCount(app, "--events", limit, 0, kLargestCount, "stop after writing N events");
+    AddCount(app, "--events", limit, 0, kLargestCount,
+             "stop after writing N events (default 0: all, as --steps 0 in run and spectra)");
     app.add_flag("--compress", compress, "shuffle and deflate the HDF5 datasets (smaller, slower)")
         ->disable_flag_override();
     app.add_flag("--overwrite", overwrite, "replace an existing regular file")->disable_flag_override();
@@ -143,7 +144,8 @@ class ExportCommand : public Command {
       }
       ++filesOpened;
       TTudaEvent* event = nullptr;
-      while ((going = KeepGoing(watch) && output.Good() && events < limit) && (event = reader.GetNextEvent())) {
+      while ((going = KeepGoing(watch) && output.Good() && (limit == 0 || events < limit)) &&
+             (event = reader.GetNextEvent())) {
         if (number >= skip) Write(sink, *event, number);
         ++number;
         event->Clear(nullptr);
@@ -177,7 +179,7 @@ class ExportCommand : public Command {
   std::string out;
   std::string format;
   uint64_t skip = 0;
-  uint64_t limit = kLargestCount;
+  uint64_t limit = 0;  // 0: every event
   bool compress = false;
   bool overwrite = false;
 
