@@ -34,3 +34,9 @@ void TTudaReporter::WriteReaderLine(const TTudaDrop& drop, const TTudaData& read
       break;
   }
 }
+
+bool TTudaReporter::WritesLine(TTudaCause cause)
+{
+  return cause != TTudaCause::kBeyondSets && cause != TTudaCause::kAfterDataLength &&
+         cause != TTudaCause::kPaddingAfterDataLength;
+}

@@ -99,6 +99,8 @@ class TTudaReporter {
   // TTudaData::Output); nothing for the causes that had no line (groups above the sets, words
   // after the data length).
   static void WriteReaderLine(const TTudaDrop& drop, const TTudaData& reader);
+  // Whether WriteReaderLine writes a line for `cause`.
+  static bool WritesLine(TTudaCause cause);
 
  private:
   std::ostream* fOutput = &std::cout;

@@ -4,6 +4,7 @@
 #include <hdf5.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -190,6 +191,14 @@ TEST_F(ExportTest, SkipPassesOverEventsThatKeepTheirNumbers)
   EXPECT_EQ(contents.firstEvent, 2u);
 }
 
+// As --steps 0 in run and spectra, no limit at all.
+TEST_F(ExportTest, EventsZeroWritesEveryEvent)
+{
+  const std::string out = folder.Path("events.csv");
+  EXPECT_EQ(Run({DataFile(false), "--out", out, "--events", "0"}), kExitOk);
+  EXPECT_EQ(ReadText(out), kCsv);
+}
+
 TEST_F(ExportTest, EmptyFileGivesEmptyDatasets)
 {
   const std::string out = folder.Path("empty.h5");
@@ -223,6 +232,14 @@ TEST_F(ExportTest, MissingFileIsReportedAfterTheRest)
   EXPECT_EQ(Run({folder.Path("absent.dat"), DataFile(false), "--out", out}), kExitDataError);
   EXPECT_EQ(ReadText(out), kCsv);
   EXPECT_EQ(console.err.rfind("OpenDataFile: ERROR - Could not find file ", 0), 0u);
+}
+
+TEST_F(ExportTest, NothingIsLeftBehindWhenNoFileOpens)
+{
+  const std::string out = folder.Path("events.csv");
+  EXPECT_EQ(Run({folder.Path("absent.dat"), "--out", out}), kExitDataError);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  EXPECT_EQ(console.err, "OpenDataFile: ERROR - Could not find file " + folder.Path("absent.dat") + "\n");
 }
 
 TEST_F(ExportTest, UnwritableOutputFails)

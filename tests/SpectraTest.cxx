@@ -4,6 +4,8 @@
 #include <png.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -151,6 +153,22 @@ TEST_F(SpectraTest, MissingFileRunsTheRestAndFails)
 {
   EXPECT_EQ(Run({folder.Path("absent.dat"), folder.Path("native.dat"), "--kind", "tdc"}), kExitDataError);
   EXPECT_EQ(ReadText(Out("tdc.csv")), kTdcCsv);
+}
+
+// The pictures and tables of the run before go, whatever their kind, channel or format; files
+// that are not of its making stay.
+TEST_F(SpectraTest, AnEarlierRunsFilesAreRemoved)
+{
+  EXPECT_EQ(Run({folder.Path("native.dat"), "--channels", "3,5", "--format", "svg"}), kExitOk);
+  const std::vector<std::string> foreign{"notes.txt", "adc-05.svg", "adc-map.svg.bak", "tdc-99999.png"};
+  for (const std::string& file : foreign) std::ofstream(Out(file)) << "kept";
+  EXPECT_EQ(Run({folder.Path("native.dat"), "--kind", "adc", "--channels", "4"}), kExitOk) << console.err;
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(Out())) files.push_back(entry.path().filename());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"adc-05.svg", "adc-4.png", "adc-hits.png", "adc-map.png",
+                                             "adc-map.svg.bak", "adc.csv", "index.html", "notes.txt",
+                                             "tdc-99999.png"}));
 }
 
 // ---- Usage errors ------------------------------------------------------------------------------

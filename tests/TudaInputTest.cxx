@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "reader/TCodec.h"
 #include "tests/TestSupport.h"
 #include "tools/ExitStatus.h"
@@ -208,6 +210,58 @@ TEST_F(TudaInputTest, EveryReadingCommandRefusesItUnlessForced)
   }
   EXPECT_FALSE(std::filesystem::exists(folder.Path("spectra")));
   EXPECT_FALSE(std::filesystem::exists(folder.Path("run.csv")));
+}
+
+// The refused file is stepped over, the next one read, and the command still fails.
+TEST_F(TudaInputTest, ARefusedFileDoesNotStopTheNext)
+{
+  const std::string refused = Write("run.tar", kNoData);
+  const std::string good = Generated("run.dat");
+  const std::string opened = "OpenDataFile: Opened data file " + good + "\n";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+      {{"events"}, opened},
+      {{"stat"}, opened},
+      {{"stat", "--json"}, opened},
+      {{"stat", "--jobs", "2"}, opened},
+      {{"stat", "--json", "--jobs", "2"}, opened},
+      {{"export", "--out", folder.Path("run.csv")}, opened},
+      {{"check", "--jobs", "2"}, good + ": " + kLooksRight + "\n"},
+  };
+  for (const auto& [command, read] : cases) {
+    std::vector<std::string> args = command;
+    args.insert(args.end(), {refused, good});
+    EXPECT_EQ(Run(args), kExitDataError) << args[0];
+    EXPECT_NE((out.str() + err.str()).find(read), std::string::npos) << args[0] << ": " << out.str() << err.str();
+    if (args[0] == "check") continue;
+    EXPECT_EQ(err.str().rfind("tuda " + args[0] + ": " + refused + " does not start with a data block", 0), 0u)
+        << err.str();
+  }
+  EXPECT_GT(Bytes(folder.Path("run.csv")).size(), std::string("event,kind,channel,value\n").size());
+}
+
+// One object for every file named, whether it was read to its end or not.
+TEST_F(TudaInputTest, StatJsonTellsWhichFilesWereReadToTheirEnd)
+{
+  std::vector<std::pair<std::string, bool>> files{
+      {Write("run.tar", kNoData), false}, {folder.Path("missing.dat"), false}, {Generated("run.dat"), true}};
+  if (Compressed()) {
+    const std::string packed = Bytes(Generated("run.dat.gz"));
+    files.emplace_back(Write("cut.dat.gz", packed.substr(0, packed.size() / 2)), false);
+  }
+  for (const char* jobs : {"1", "2"}) {
+    std::vector<std::string> args{"stat", "--json", "--jobs", jobs};
+    for (const auto& file : files) args.push_back(file.first);
+    EXPECT_EQ(Run(args), kExitDataError);
+    std::istringstream lines(out.str());
+    std::string line;
+    for (const auto& [file, readToEnd] : files) {
+      ASSERT_TRUE(std::getline(lines, line)) << file;
+      const nlohmann::json object = nlohmann::json::parse(line);
+      EXPECT_EQ(object["file"], file);
+      EXPECT_EQ(object["read_to_end"], readToEnd) << line;
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << line;
+  }
 }
 
 TEST_F(TudaInputTest, StandardInputIsRefusedAsItsFirstBlockPasses)

@@ -392,7 +392,11 @@ TEST_F(TudaTest, MalformedValuesAreUsageErrors)
       {{"gen", ""}, "OUT: needs a name, not ''"},
       {{"gen", target, "--events", "1", "--blocks", "1"}, "--events excludes --blocks"},
       {{"info", "run.dat", "--debug=1"}, "debug was given a disallowed flag override"},
-      {{"events", "--fast", "run.dat"}, "The following argument was not expected: --fast"},
+      {{"events", "--fast", "run.dat"}, "unknown option --fast"},
+      {{"stat", "-lead.dat"}, "unknown option -lead.dat (a file whose name begins with - is reached as ./-lead.dat)"},
+      {{"stat", "run.dat", "--jobs", "1", "--jobs", "2"}, "--jobs given twice"},
+      {{"export", "run.dat", "--out=a.csv", "--out", "-"}, "--out given twice"},
+      {{"dump", "run.dat", "--block", "-3"}, "--block: " + count + "4294967295, not '-3'"},
       {{"events"}, "FILE is required"},
       {{"stat", ""}, "FILE: needs a name, not ''"},
       {{"dump", "run.dat", "--block"}, "--block: 1 required N missing"},
@@ -583,6 +587,79 @@ TEST_F(TudaTest, AccountLineExactlyWhenSomethingWasLost)
       EXPECT_EQ(Run(args), kExitOk) << account.name;
       EXPECT_EQ(err.str().find("not decoded"), std::string::npos) << account.name;
     }
+  }
+}
+
+// ---- Floods of the reader's lines --------------------------------------------------------------
+
+// 1500 items of an unknown group, 1200 group items and 1100 extended group items in one block
+// with the block identifier `id`.
+Bytes FloodBlock(const std::string& id)
+{
+  BlockLayout layout;
+  layout.id = id;
+  return BuildBlock(Join({kEventStart, Repeat(tokens::Simple(0, 0, 0), 1500), Repeat(tokens::Group(5, 0, {}), 1200),
+                          Words(1100, tokens::ExtendedGroup(1)[0])}),
+                    layout);
+}
+
+size_t Occurrences(const std::string& text, const std::string& part)
+{
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// The reader's lines stop at 1000 for each cause where a file is mostly not data, unless
+// --all-messages is given; `events` caps only a file it reads because of --force. The account
+// line counts every word.
+TEST_F(TudaTest, FloodsOfTheReadersLinesAreCappedPerCause)
+{
+  const std::string forced = folder.Path("forced.dat");
+  const std::string data = folder.Path("data.dat");
+  ASSERT_TRUE(WriteFileBytes(forced, FloodBlock("NOTADATA")));
+  ASSERT_TRUE(WriteFileBytes(data, FloodBlock(kDataBlockId)));
+  const std::vector<std::string> causeLines{"FormatData: ERROR - Unknown data group 0,",
+                                            "FormatData: ERROR - group data is unused at TUDA",
+                                            "DecodeEvents: EGI data is currently unsupported"};
+  const std::vector<size_t> all{1500, 1200, 1100};
+  const std::vector<size_t> capped{1000, 1000, 1000};
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<size_t> lines;
+    size_t suppressed;
+    std::string account;
+  };
+  const std::string oneBlock =
+      "3,000 words in 1 block not decoded (items of unknown groups); 2,400 words in 1 block not decoded (group "
+      "items, unused at TUDA); 1,100 words in 1 block not decoded (extended group items, unsupported); tuda stat "
+      "shows more\n";
+  const std::vector<Case> cases{
+      {{"events", "--force", forced, data},
+       {2500, 2200, 2100},
+       3,
+       "6,000 words in 2 blocks not decoded (items of unknown groups); 4,800 words in 2 blocks not decoded (group "
+       "items, unused at TUDA); 2,200 words in 2 blocks not decoded (extended group items, unsupported); tuda stat "
+       "shows more\n"},
+      {{"events", "--force", "--all-messages", forced}, all, 0, oneBlock},
+      {{"info", data}, capped, 3, oneBlock},
+      {{"info", data, "--all-messages"}, all, 0, oneBlock},
+      {{"export", data, "--out", "-"}, capped, 3, oneBlock},
+      {{"export", "--force", forced, "--out", "-", "--all-messages"}, all, 0, oneBlock},
+  };
+  for (const Case& flood : cases) {
+    SCOPED_TRACE(flood.args[0] + " " + flood.args[1] + " ... " + flood.args.back());
+    EXPECT_EQ(Run(flood.args), kExitOk);
+    const std::string lines = out.str() + err.str();
+    for (size_t cause = 0; cause < causeLines.size(); ++cause) {
+      EXPECT_EQ(Occurrences(lines, causeLines[cause]), flood.lines[cause]) << causeLines[cause];
+    }
+    const std::string prefix = "tuda " + flood.args[0] + ": ";
+    EXPECT_EQ(Occurrences(err.str(), prefix + "further lines like this suppressed; the account line counts them all\n"),
+              flood.suppressed);
+    EXPECT_EQ(Occurrences(out.str(), "suppressed"), 0u);
+    const std::string account = prefix + flood.account;
+    EXPECT_EQ(err.str().substr(err.str().size() - std::min(err.str().size(), account.size())), account);
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
-#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
@@ -36,7 +35,6 @@ class DumpCommand : public Command {
 
   int Run() override
   {
-    if (!firstBlock.Passes({file})) return kExitDataError;
     const int status = ListBlocks();
     account.Write();
     return status;
@@ -48,7 +46,7 @@ class DumpCommand : public Command {
     TTudaData reader;
     account.Install(reader);
     const InterruptWatch watch;
-    if (!OpenData(reader, file, kName, watch) || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
+    if (firstBlock.Open(reader, file, watch) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) return kExitDataError;
     const std::vector<std::string> files{file};
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, 1);
     // Blocks are counted from 1, as the reader's "End of block" line counts them.

@@ -2,7 +2,6 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
-#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
@@ -23,9 +22,13 @@ class EventsCommand : public Command {
         "Decodes the files in order with one reader and prints every event it returns.\n"
         "The reader keeps its state from one file to the next: the items after a file's\n"
         "last event-start token come out with the first event of the next file.\n"
-        "Only the reader's own lines are written, and a closing line on what it lost.");
+        "Only the reader's own lines are written, and a closing line on what it lost. On a\n"
+        "file read only because of --force, the reader's lines stop at " +
+        std::to_string(AccountingReporter::kMostLinesPerCause) +
+        " for each cause\n(--all-messages writes them all).");
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
     account.Declare(app);
+    account.DeclareAllMessages(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -35,7 +38,6 @@ class EventsCommand : public Command {
 
   int Run() override
   {
-    if (!firstBlock.Passes(files)) return kExitDataError;
     TTudaData reader;
     account.Install(reader);
     const InterruptWatch watch;
@@ -44,11 +46,11 @@ class EventsCommand : public Command {
     bool allRead = true;
     for (const std::string& file : files) {
       if (!KeepGoing(watch)) break;
-      allRead = OpenData(reader, file, kName, watch) && allRead;
-      if (!firstBlock.PassesOpened(reader, file)) {
-        allRead = false;
-        break;
-      }
+      const FirstBlockCheck::Start start = firstBlock.Open(reader, file, watch);
+      allRead = allRead && start != FirstBlockCheck::kRefused && reader.fFile.is_open();
+      if (start == FirstBlockCheck::kRefused) continue;
+      // A file read only because of --force floods the console with the reader's lines.
+      account.CapReaderLines(start == FirstBlockCheck::kForced);
       TTudaEvent* event = nullptr;
       while (KeepGoing(watch) && (event = reader.GetNextEvent()) != nullptr) {
         event->Print(nullptr);

@@ -9,7 +9,6 @@
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/CsvEventSink.h"
-#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Hdf5EventSink.h"
@@ -66,24 +65,27 @@ class ExportCommand : public Command {
         ->check(CLI::IsMember({kHdf5Format, kCsvFormat}))
         ->type_name("F");
     AddCount(app, "--skip", skip, 0, kLargestCount, "pass over the first N events (they keep their numbers)");
-    AddCount(app, "--events", limit, 0, kLargestCount, "stop after writing N events");
+    AddCount(app, "--events", limit, 0, kLargestCount,
+             "stop after writing N events (default 0: all, as --steps 0 in run and spectra)");
     app.add_flag("--compress", compress, "shuffle and deflate the HDF5 datasets (smaller, slower)")
         ->disable_flag_override();
     app.add_flag("--overwrite", overwrite, "replace an existing regular file")->disable_flag_override();
     account.Declare(app);
+    account.DeclareAllMessages(app);
     app.footer(
         "A progress line is shown on standard error while it is a terminal, unless the CSV\n"
         "goes to that terminal.\n\n"
         "Exit status: 0 when every file was read to its end and the output written, 1 when a\n"
         "file did not open, the output could not be written or OUT exists without\n"
-        "--overwrite, 2 on a usage error, 130 after Ctrl-C, 128 + N after signal N of SIGTERM\n"
-        "and SIGHUP (nothing is left behind).");
+        "--overwrite (nothing is left behind when no file opened), 2 on a usage error, 130\n"
+        "after Ctrl-C, 128 + N after signal N of SIGTERM and SIGHUP (nothing is left behind).");
     firstBlock.Declare(app);
   }
 
   int Run() override
   {
     account.Install(reader);
+    account.CapReaderLines(true);
     const int status = ExportAll();
     account.Write();
     return status;
@@ -97,7 +99,6 @@ class ExportCommand : public Command {
     if (out == kStandardOutput && !csv) return UsageError(kName, "standard output takes CSV only");
     if (compress && csv) return UsageError(kName, "--compress applies to HDF5 only");
 
-    if (!firstBlock.Passes(files)) return kExitDataError;
     // Watched before the temporary file exists, so that no signal can leave it behind.
     InterruptWatch watch(WatchedSignals::kCtrlCAndEnd);
     OutputFile output;
@@ -107,7 +108,8 @@ class ExportCommand : public Command {
     std::unique_ptr<EventSink> sink = MakeSink(output, csv, error);
     if (!sink) return DataError(kName, error);
     Export(*sink, output, watch);
-    if (refused) return kExitDataError;
+    // No file could be read (each missing or refused): nothing is left behind.
+    if (filesOpened == 0) return kExitDataError;
     if (interrupted) return ReportInterrupted(kName);
     if (!sink->Finish(events, error) || !output.Commit(error)) return DataError(kName, error);
     ShowSummary();
@@ -137,13 +139,16 @@ class ExportCommand : public Command {
     uint64_t number = 0;
     bool going = true;
     for (auto file = files.begin(); file != files.end() && going; ++file) {
-      allRead = OpenData(reader, *file, kName, watch) && allRead;
-      refused = !firstBlock.PassesOpened(reader, *file);
-      if (refused) break;
+      if (firstBlock.Open(reader, *file, watch) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) {
+        allRead = false;
+        continue;
+      }
+      ++filesOpened;
       TTudaEvent* event = nullptr;
       // Standard output carries only the reader's lines unless it is the output itself: losing
       // them is told at the end, and the file named is still written whole.
-      while ((going = !watch.Interrupted() && output.Good() && events < limit) && (event = reader.GetNextEvent())) {
+      while ((going = !watch.Interrupted() && output.Good() && (limit == 0 || events < limit)) &&
+             (event = reader.GetNextEvent())) {
         if (number >= skip) Write(sink, *event, number);
         ++number;
         event->Clear(nullptr);
@@ -177,7 +182,7 @@ class ExportCommand : public Command {
   std::string out;
   std::string format;
   uint64_t skip = 0;
-  uint64_t limit = kLargestCount;
+  uint64_t limit = 0;  // 0: every event
   bool compress = false;
   bool overwrite = false;
 
@@ -187,7 +192,7 @@ class ExportCommand : public Command {
   uint64_t items = 0;
   double seconds = 0.0;
   bool allRead = true;
-  bool refused = false;  // standard input or a pipe did not start with a data block
+  uint64_t filesOpened = 0;  // neither missing nor refused
   bool interrupted = false;
   FirstBlockCheck firstBlock{kName};
 };

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "tools/FileCheck.h"
+#include "tools/DataOpen.h"
 #include "tools/InputName.h"
 
 void FirstBlockCheck::Declare(CLI::App& app)
@@ -10,15 +10,18 @@ void FirstBlockCheck::Declare(CLI::App& app)
   app.add_flag("--force", force, "decode files that do not start with a data block")->disable_flag_override();
   app.footer(app.get_footer() +
              "\n\nA file that does not start with a data block is refused, with exit status 1,\n"
-             "unless --force is given; a file shorter than one block is never refused.");
+             "unless --force is given; a file shorter than one block is never refused. The\n"
+             "files after a refused one are still read.");
 }
 
-bool FirstBlockCheck::Refused(const std::string& file, const BlockStart& start, std::ostream& errors) const
+FirstBlockCheck::Start FirstBlockCheck::Judged(const std::string& file, const BlockStart& start,
+                                               std::ostream& errors) const
 {
-  if (start.kind != BlockStart::kNoDataBlock) return false;
+  if (start.kind != BlockStart::kNoDataBlock) return kDataBlock;
+  if (force) return kForced;
   errors << "tuda " << command << ": " << NoDataBlockText(file, start) << "; use --force to decode it anyway"
-            << std::endl;
-  return true;
+         << std::endl;
+  return kRefused;
 }
 
 bool FirstBlockCheck::Passes(const std::vector<std::string>& files) const
@@ -31,17 +34,24 @@ bool FirstBlockCheck::Passes(const std::vector<std::string>& files) const
     BlockStart start;
     std::string error;
     if (!CheckFileStart(file, start, error)) continue;
-    passes = !Refused(file, start, std::cerr) && passes;
+    passes = Judged(file, start, std::cerr) != kRefused && passes;
   }
   return passes;
 }
 
-bool FirstBlockCheck::PassesOpened(TTudaData& reader, const std::string& file) const
+FirstBlockCheck::Start FirstBlockCheck::Open(TTudaData& reader, const std::string& file, const InterruptWatch& watch) const
 {
   uint64_t size = 0;
-  if (force || !reader.fFile.is_open() || IsRegularFile(file, size)) return true;
+  if (IsRegularFile(file, size)) {
+    // A file that does not open is left to the reader, which says so in its own words.
+    BlockStart start;
+    std::string error;
+    const Start judged = CheckFileStart(file, start, error) ? Judged(file, start, reader.Errors()) : kDataBlock;
+    if (judged != kRefused) OpenData(reader, file, command, watch);
+    return judged;
+  }
+  if (!OpenData(reader, file, command, watch)) return kDataBlock;
   const std::string_view bytes = reader.fSource.Ahead(TEGBlockSize);
-  // On the reader's error stream: a reader on a worker thread has its lines gathered.
-  return !Refused(file, CheckBlockStart(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
-                  reader.Errors());
+  return Judged(file, CheckBlockStart(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
+                reader.Errors());
 }

@@ -4,7 +4,6 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
-#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
@@ -26,6 +25,7 @@ class InfoCommand : public Command {
     app.add_option("FILE", file, "the data file, - for standard input")->required()->check(NotEmpty());
     app.add_flag("--debug", debug, "also list the four group sets")->disable_flag_override();
     account.Declare(app);
+    account.DeclareAllMessages(app);
     app.footer(
         "Exit status: 0 when the file was read to its end and all output written, 1 when it\n"
         "does not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -35,12 +35,12 @@ class InfoCommand : public Command {
 
   int Run() override
   {
-    if (!firstBlock.Passes({file})) return kExitDataError;
     TTudaData reader;
     reader.SetDebug(debug);
     account.Install(reader);
+    account.CapReaderLines(true);
     const InterruptWatch watch;
-    if (!OpenData(reader, file, kName, watch) || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
+    if (firstBlock.Open(reader, file, watch) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) return kExitDataError;
 
     const std::vector<std::string> files{file};
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), false,

@@ -45,7 +45,18 @@ AccountingReporter::AccountingReporter(std::ostream& output, std::ostream& error
 
 void AccountingReporter::Dropped(const TTudaDrop& drop, const TTudaData& reader)
 {
-  if (lines == kReaderLines) TTudaReporter::Dropped(drop, reader);
+  if (lines == kReaderLines && Admits(drop.cause)) TTudaReporter::Dropped(drop, reader);
+}
+
+bool AccountingReporter::Admits(TTudaCause cause)
+{
+  if (cappedBy == nullptr || !WritesLine(cause)) return true;
+  uint64_t& written = linesWritten[static_cast<size_t>(cause)];
+  if (written > kMostLinesPerCause) return false;
+  if (written++ < kMostLinesPerCause) return true;
+  Errors() << "tuda " << cappedBy << ": further lines like this suppressed; the account line counts them all"
+           << std::endl;
+  return false;
 }
 
 void AccountingReporter::BlockEnded(const TTudaBlockAccount& block)
@@ -83,6 +94,14 @@ void WriteAccountLine(const std::string& name, const ReaderAccount& account, con
 void AccountLine::Declare(CLI::App& app)
 {
   app.add_flag("--quiet", quiet, "no closing line on what the reader lost")->disable_flag_override();
+}
+
+void AccountLine::DeclareAllMessages(CLI::App& app)
+{
+  app.add_flag("--all-messages", allMessages,
+               "every line the reader writes on undecoded words, not only the first " +
+                   std::to_string(AccountingReporter::kMostLinesPerCause) + " for each cause")
+      ->disable_flag_override();
 }
 
 void AccountLine::Write() const

@@ -26,10 +26,14 @@ struct ReaderAccount {
 
 // Sums what its reader drops into a ReaderAccount. It writes the reader's lines as the reader
 // does without a reporter, on the streams it is given (standard output and error by default),
-// unless made silent, for a command that shows the drops itself.
+// unless made silent, for a command that shows the drops itself. Capped, it writes at most
+// kMostLinesPerCause of them for each cause, then "tuda COMMAND: further lines like this
+// suppressed; the account line counts them all" on the error stream: a file that is mostly not
+// data would otherwise write several lines for each of its words.
 class AccountingReporter : public TTudaReporter {
  public:
   enum Lines { kReaderLines, kNoDropLines };
+  static constexpr uint64_t kMostLinesPerCause = 1000;
 
   AccountingReporter() = default;
   AccountingReporter(std::ostream& output, std::ostream& errors, Lines lines);
@@ -40,9 +44,19 @@ class AccountingReporter : public TTudaReporter {
 
   const ReaderAccount& Account() const { return account; }
 
+  // From now on the lines are capped, in the name of `command`, or not, for null. The lines
+  // counted against the cap are kept from one call to the next.
+  void CapLines(const char* command) { cappedBy = command; }
+
  private:
+  // Whether the reader's line for a drop of `cause` is to be written; the suppression line once
+  // the cap is reached.
+  bool Admits(TTudaCause cause);
+
   Lines lines = kReaderLines;
   ReaderAccount account;
+  const char* cappedBy = nullptr;
+  std::array<uint64_t, kTudaCauses> linesWritten{};  // while capped, up to one past the cap
 };
 
 // "tuda NAME: 1,039,082 words in 9,120 blocks not decoded (...); tuda stat shows more" on
@@ -57,6 +71,11 @@ class AccountLine {
 
   // Declares --quiet, which suppresses the line.
   void Declare(CLI::App& app);
+  // Declares --all-messages, which lifts the cap of CapReaderLines.
+  void DeclareAllMessages(CLI::App& app);
+  // From now on the reader's lines are capped (see AccountingReporter), unless --all-messages
+  // was given, or written in full.
+  void CapReaderLines(bool cap) { reporter.CapLines(cap && !allMessages ? name : nullptr); }
   // Installs the reporter on `reader`, which must not outlive this.
   void Install(TTudaData& reader) { reader.SetReporter(&reporter); }
   // The line, after everything else the command writes: for the installed reporter's account,
@@ -67,5 +86,6 @@ class AccountLine {
  private:
   const char* const name;
   bool quiet = false;
+  bool allMessages = false;
   AccountingReporter reporter;
 };

@@ -42,7 +42,9 @@ class SpectraCommand : public Command {
         "  KIND-CHANNEL.png  the spectrum of each channel named by --channels\n"
         "  KIND.csv          channel,low,high,count: every bin that counted an item, by\n"
         "                    channel then value; a value v counts where low <= v < high\n"
-        "and index.html, which shows every picture with the run's figures.");
+        "and index.html, which shows every picture with the run's figures. The pictures and\n"
+        "tables an earlier run wrote into DIR (of either kind, any channel, either format)\n"
+        "are removed first, so that DIR shows this run alone; other files are left alone.");
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
     app.add_option("--out", output.folder, "the folder, made when missing (default spectra)")
         ->check(NotEmpty())

@@ -1,5 +1,6 @@
 #include "tools/SpectrumFiles.h"
 
+#include <charconv>
 #include <filesystem>
 #include <functional>
 #include <ostream>
@@ -8,6 +9,61 @@
 #include "tools/SpectrumCsv.h"
 
 namespace {
+
+constexpr const char* kMapStem = "map";
+constexpr const char* kHitsStem = "hits";
+constexpr const char* kTableExtension = ".csv";
+constexpr const SpectrumKind* kKinds[] = {&kAdcKind, &kTdcKind};
+constexpr PictureFormat kFormats[] = {PictureFormat::kPng, PictureFormat::kSvg};
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A channel number of `kind` as a picture's name writes it: decimal, no leading zero.
+bool IsChannelStem(const std::string& stem, const SpectrumKind& kind)
+{
+  uint32_t channel = 0;
+  const auto [end, fault] = std::from_chars(stem.data(), stem.data() + stem.size(), channel);
+  return fault == std::errc() && end == stem.data() + stem.size() && std::to_string(channel) == stem &&
+         channel < kind.channels;
+}
+
+// Whether a run of any kinds, channels and format writes a file of this name: KIND-map,
+// KIND-hits or KIND-CHANNEL as a picture, or KIND's table.
+bool IsSpectrumFile(const std::string& file)
+{
+  for (const SpectrumKind* kind : kKinds) {
+    const std::string prefix = std::string(kind->name) + "-";
+    if (file == kind->name + std::string(kTableExtension)) return true;
+    if (file.compare(0, prefix.size(), prefix) != 0) continue;
+    for (const PictureFormat format : kFormats) {
+      const std::string extension = std::string(".") + ExtensionOf(format);
+      if (!EndsWith(file, extension)) continue;
+      const std::string stem = file.substr(prefix.size(), file.size() - prefix.size() - extension.size());
+      if (stem == kMapStem || stem == kHitsStem || IsChannelStem(stem, *kind)) return true;
+    }
+  }
+  return false;
+}
+
+// Removes the pictures and tables an earlier run left in the folder, so that none of them stands
+// beside the new ones as if it were part of this run; every other file stays.
+bool RemoveEarlierFiles(const std::string& folder, std::string& error)
+{
+  std::error_code fault;
+  std::string failed = folder;
+  for (std::filesystem::directory_iterator entry(folder, fault), end; !fault && entry != end; entry.increment(fault)) {
+    std::error_code unknownKind;
+    if (!IsSpectrumFile(entry->path().filename().string()) || !entry->is_regular_file(unknownKind)) continue;
+    std::filesystem::remove(entry->path(), fault);
+    if (fault) failed = entry->path().string();
+  }
+  if (!fault) return true;
+  error = "cannot remove the earlier spectra in " + failed + ": " + fault.message();
+  return false;
+}
 
 // Writes files into the folder and keeps the index's entries for them.
 class FolderWriter {
@@ -26,7 +82,7 @@ class FolderWriter {
 
   bool Csv(const KindHistogram& histogram)
   {
-    const std::string file = std::string(histogram.Kind().name) + ".csv";
+    const std::string file = std::string(histogram.Kind().name) + kTableExtension;
     if (!WriteFile(file, [&histogram](std::ostream& out) { WriteSpectrumCsv(histogram, out); })) return false;
     tables.push_back({file, histogram.Kind().label});
     return true;
@@ -65,9 +121,9 @@ bool WriteKind(const KindHistogram& histogram, const SpectrumFileOptions& option
 {
   const std::string name = histogram.Kind().name;
   const std::string label = histogram.Kind().label;
-  if (!writer.Picture(name + "-map", label + ": value against channel, counts as colour",
+  if (!writer.Picture(name + "-" + kMapStem, label + ": value against channel, counts as colour",
                       [&] { DrawMap(histogram, options.scale); }) ||
-      !writer.Picture(name + "-hits", label + ": items per channel and events per multiplicity",
+      !writer.Picture(name + "-" + kHitsStem, label + ": items per channel and events per multiplicity",
                       [&] { DrawHits(histogram, options.scale); })) {
     return false;
   }
@@ -92,6 +148,7 @@ bool WriteSpectrumFiles(const std::vector<const KindHistogram*>& histograms, con
     error = "cannot make the folder " + options.folder + ": " + made.message();
     return false;
   }
+  if (!RemoveEarlierFiles(options.folder, error)) return false;
   FolderWriter writer(options);
   for (const KindHistogram* histogram : histograms) {
     if (!WriteKind(*histogram, options, writer)) {

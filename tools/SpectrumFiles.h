@@ -20,7 +20,8 @@ struct SpectrumFileOptions {
 };
 
 // Writes into the folder, which is made when missing, for each histogram KIND: KIND-map,
-// KIND-hits and KIND-CHANNEL pictures and KIND.csv; then index.html. Stops at the first file
-// that cannot be written: false, with `error` naming it.
+// KIND-hits and KIND-CHANNEL pictures and KIND.csv; then index.html. First removes the pictures
+// and tables of either kind, in either format, that an earlier run wrote there. Stops at the
+// first file that cannot be removed or written: false, with `error` naming it.
 bool WriteSpectrumFiles(const std::vector<const KindHistogram*>& histograms, const RunFigures& figures,
                         const SpectrumFileOptions& options, std::string& error);

@@ -1,5 +1,6 @@
 #include "tools/StatCommand.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <iostream>
@@ -42,7 +43,7 @@ struct FileResult {
 };
 
 struct Summary {
-  std::vector<FileResult> files;  // those that opened
+  std::vector<FileResult> files;  // every file named and handed on, opened or not
   FileTally total;
   ItemCounts delivered{};
 };
@@ -64,6 +65,7 @@ void CarryHeldItems(Summary& summary)
   ItemCounts carried{};
   FileResult* holder = nullptr;
   for (FileResult& file : summary.files) {
+    if (!file.tally.opened) continue;
     file.delivered = file.tally.delivered;
     if (file.tally.events > 0) {
       AddItems(file.delivered, carried);
@@ -75,6 +77,12 @@ void CarryHeldItems(Summary& summary)
     holder = &file;
     AddItems(summary.delivered, file.delivered);
   }
+}
+
+bool AnyOpened(const Summary& summary)
+{
+  return std::any_of(summary.files.begin(), summary.files.end(),
+                     [](const FileResult& file) { return file.tally.opened; });
 }
 
 // ---- Text --------------------------------------------------------------------------------------
@@ -115,6 +123,7 @@ void PrintDelivered(const Summary& summary)
 {
   Row("Items delivered") << KindCounts(summary.delivered) << '\n';
   for (const FileResult& file : summary.files) {
+    if (!file.tally.opened) continue;
     Row("Held at the end") << file.name << ": " << KindCounts(file.held) << "; "
                            << (file.heldGoesTo.empty() ? "never delivered" : "carried into " + file.heldGoesTo)
                            << '\n';
@@ -231,8 +240,9 @@ class StatCommand : public Command {
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
     AddJobsOption(app, jobs);
     app.add_flag("--json", json,
-                 "one JSON object per file and line on standard output, with the member bytes: one "
-                 "count per category, adding up to the bytes read; the reader's lines go to "
+                 "one JSON object per file named and line on standard output, with the member bytes: "
+                 "one count per category, adding up to the bytes read, and read_to_end, false for a "
+                 "file not opened, refused, damaged or cut short by Ctrl-C; the reader's lines go to "
                  "standard error")
         ->disable_flag_override();
     account.Declare(app);
@@ -245,7 +255,6 @@ class StatCommand : public Command {
 
   int Run() override
   {
-    if (!firstBlock.Passes(files)) return kExitDataError;
     const InterruptWatch watch;
     std::atomic<uint64_t> bytesRead{0};
     ProgressLine progress(kName, ProgressUnit::kBytes, SharedReaderProgress(bytesRead, files), false, 1);
@@ -265,8 +274,8 @@ class StatCommand : public Command {
         },
         [&](size_t index, Job& job) {
           job.lines->WriteTo(json ? std::cerr : std::cout, std::cerr);
-          allRead = allRead && job.tally.opened && job.tally.readToEnd && !job.tally.damaged;
-          if (job.tally.opened) summary.files.push_back(FileResult{files[index], job.tally, {}, {}, {}});
+          allRead = allRead && job.tally.readToEnd;
+          summary.files.push_back(FileResult{files[index], job.tally, {}, {}, {}});
         },
         hooks);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
@@ -274,7 +283,7 @@ class StatCommand : public Command {
     Summarise(summary);
     if (json) {
       PrintJson(summary);
-    } else if (!summary.files.empty()) {
+    } else if (AnyOpened(summary)) {
       PrintSummary(summary, elapsed.count());
     }
     const int status = EndStatus(watch, kName, allRead);

@@ -1,7 +1,6 @@
 #include "tools/StatTally.h"
 
 #include "reader/TTudaData.h"
-#include "tools/DataOpen.h"
 #include "tools/ReaderProgress.h"
 
 namespace {
@@ -112,7 +111,7 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
   TTudaData reader;
   StatReporter reporter(lines, tally, reader.fSource, bytesRead);
   reader.SetReporter(&reporter);
-  tally.opened = OpenData(reader, name, firstBlock.Command(), watch) && firstBlock.PassesOpened(reader, name);
+  tally.opened = firstBlock.Open(reader, name, watch) != FirstBlockCheck::kRefused && reader.fFile.is_open();
   if (!tally.opened) return tally;
   while (!watch.Interrupted()) {
     TTudaEvent* event = reader.GetNextEvent();
@@ -124,6 +123,8 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
     event->Clear(nullptr);
   }
   tally.damaged = reader.fSource.Damaged();
+  // Damaged compressed data end the file early: its end was never reached.
+  tally.readToEnd = tally.readToEnd && !tally.damaged;
   tally.account = reporter.Account();
   return tally;
 }

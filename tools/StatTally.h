@@ -62,8 +62,8 @@ struct FileTally {
 
 // Reads the file `name` to its end with a reader of its own, whose lines go to `lines`; stops
 // early after Ctrl-C. `bytesRead` grows by each block as it is used up, for a progress line
-// drawn on another thread. Standard input whose first block `firstBlock` refuses counts as not
-// opened.
+// drawn on another thread. A file whose first block `firstBlock` refuses counts as not opened;
+// `readToEnd` is true only when the reader met the file's normal end.
 FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
                     std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock);
 
