@@ -7,6 +7,7 @@
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderAccount.h"
+#include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
 
 namespace {
@@ -25,6 +26,7 @@ class EventsCommand : public Command {
         "Only the reader's own lines are written, and a closing line on what it lost.");
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
     account.Declare(app);
+    window.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -37,6 +39,7 @@ class EventsCommand : public Command {
     if (!firstBlock.Passes(files)) return kExitDataError;
     TTudaData reader;
     account.Install(reader);
+    window.Install(reader);
     const InterruptWatch watch;
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true,
                           ProgressLine::kEventsPerLook);
@@ -67,6 +70,7 @@ class EventsCommand : public Command {
   std::vector<std::string> files;
   FirstBlockCheck firstBlock{kName};
   AccountLine account{kName};
+  ZstdWindowOption window;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderAccount.h"
+#include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
 
 namespace {
@@ -25,6 +26,7 @@ class InfoCommand : public Command {
     app.add_option("FILE", file, "the data file, - for standard input")->required()->check(NotEmpty());
     app.add_flag("--debug", debug, "also list the four group sets")->disable_flag_override();
     account.Declare(app);
+    window.Declare(app);
     app.footer(
         "Exit status: 0 when the file was read to its end and all output written, 1 when it\n"
         "does not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -38,6 +40,7 @@ class InfoCommand : public Command {
     TTudaData reader;
     reader.SetDebug(debug);
     account.Install(reader);
+    window.Install(reader);
     reader.OpenDataFile(file.c_str());
     if (!reader.fFile.is_open() || !firstBlock.PassesOpened(reader, file)) return kExitDataError;
 
@@ -65,6 +68,7 @@ class InfoCommand : public Command {
   bool debug = false;
   FirstBlockCheck firstBlock{kName};
   AccountLine account{kName};
+  ZstdWindowOption window;
 };
 
 }  // namespace

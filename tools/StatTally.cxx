@@ -92,6 +92,7 @@ void FileTally::Add(const FileTally& other)
   decodedWords += other.decodedWords;
   markerWords += other.markerWords;
   fillWords += other.fillWords;
+  compressedPadding += other.compressedPadding;
   account.Add(other.account);
 }
 
@@ -105,12 +106,14 @@ uint64_t FileTally::Items(GroupKind kind) const
 }
 
 FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
-                    std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock)
+                    std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock,
+                    const ZstdWindowOption& window)
 {
   FileTally tally;
   TTudaData reader;
   StatReporter reporter(lines, tally, reader.fSource, bytesRead);
   reader.SetReporter(&reporter);
+  window.Install(reader);
   reader.OpenDataFile(name.c_str());
   tally.opened = reader.fFile.is_open() && firstBlock.PassesOpened(reader, name);
   if (!tally.opened) return tally;
@@ -124,6 +127,7 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
     event->Clear(nullptr);
   }
   tally.damaged = reader.fSource.Damaged();
+  tally.compressedPadding = reader.fSource.PaddingBytes();
   tally.account = reporter.Account();
   return tally;
 }
