@@ -141,7 +141,8 @@ size_t TByteSource::TakeAhead(char* buffer, size_t size)
   return count;
 }
 
-// Not damage: the data may be whole, and the same reader decodes them when allowed the window.
+// A line of its own rather than the damage line: the data may well be whole, and the same
+// reader decodes them when allowed the window.
 void TByteSource::ReportWindow(uint64_t offset)
 {
   fDamaged = true;
