@@ -6,10 +6,9 @@
 #include "reader/TDecoder.h"
 #include "reader/TRawInput.h"
 
-// Decodes bzip2, xz and legacy lz4 data through the archive library's raw-format reading, with
-// exactly the one filter the file's first bytes named: decoded data that happen to look
-// compressed are not decoded again. The library checks bzip2's block CRCs and the checksums of
-// xz streams where they carry them.
+// Decodes the legacy lz4 format of `lz4 -l` through the archive library's raw-format reading,
+// with exactly the one filter the file's first bytes named: decoded data that happen to look
+// compressed are not decoded again.
 class TArchiveDecoder : public TDecoder {
  public:
   TArchiveDecoder(TRawInput& input, int filter);

@@ -37,6 +37,8 @@ bool TByteSource::Open(std::ifstream& file, const char* name)
   fName = name ? name : "";
   fCodec = TCodec::kNone;
   fDamaged = false;
+  fPaddingBytes = 0;
+  fNeededWindowLog = 0;
   fLastCount = 0;
   fAhead.clear();
   fAheadUsed = 0;
@@ -115,7 +117,7 @@ bool TByteSource::Refuse(std::ifstream& file, const std::string& error)
 bool TByteSource::StartDecoding()
 {
   try {
-    fCompressed.reset(new TCompressedSource(fRaw, fCodec));
+    fCompressed.reset(new TCompressedSource(fRaw, fCodec, fZstdWindowLog));
     return true;
   } catch (const std::exception& error) {
     fOpenError = "cannot decompress " + fName + ": " + error.what();
@@ -128,7 +130,12 @@ size_t TByteSource::ReadDecoded(char* buffer, size_t size)
   if (Cancelled()) return 0;
   const size_t count = fCompressed->Read(buffer, size);
   // Raw bytes cut short by the cancel flag are no damage.
-  if (count < size && !fDamaged && !Cancelled() && !fCompressed->Failure().empty()) {
+  if (count == size || fDamaged || Cancelled()) return count;
+  fPaddingBytes = fCompressed->PaddingBytes();
+  fNeededWindowLog = fCompressed->NeededWindowLog();
+  if (fNeededWindowLog != 0) {
+    ReportWindow(fCompressed->FailureOffset());
+  } else if (!fCompressed->Failure().empty()) {
     ReportDamage(fCompressed->Failure(), fCompressed->FailureOffset());
   }
   return count;
@@ -187,6 +194,18 @@ size_t TByteSource::TakeAhead(char* buffer, size_t size)
   std::memcpy(buffer, fAhead.data() + fAheadUsed, count);
   fAheadUsed += count;
   return count;
+}
+
+// A line of its own rather than the damage line: the data may well be whole, and the same
+// reader decodes them when allowed the window.
+void TByteSource::ReportWindow(uint64_t offset)
+{
+  fDamaged = true;
+  const unsigned allowed = fZstdWindowLog != 0 ? fZstdWindowLog : ZstdWindowLogs().standard;
+  *fErrors << "GetDataBlock: ERROR - " << CodecName(fCodec) << " data of " << fName << " need a "
+           << ZstdWindowText(fNeededWindowLog) << " window at uncompressed byte " << offset << ", more than the "
+           << ZstdWindowText(allowed) << " allowed (allow it with --zstd-window-log " << fNeededWindowLog
+           << "), reading no further" << std::endl;
 }
 
 // The one place a damaged stream is told of.

@@ -55,7 +55,8 @@ class TByteSource {
   // compressed file. Cheap, and any thread may ask.
   uint64_t BytesConsumed() const { return fRaw.Consumed(); }
 
-  // Whether the data of the file opened last were found damaged.
+  // Whether the data of the file opened last ended early: found damaged, or in need of a larger
+  // zstd window than allowed.
   bool Damaged() const { return fDamaged; }
   TCodec Codec() const { return fCodec; }
   // Why the last Open failed, in the reader's words after "ERROR - ".
@@ -71,6 +72,16 @@ class TByteSource {
   bool Cancelled() const { return fRaw.Cancelled(); }
   // Where the damage line goes: standard error unless set; `errors` must outlive the source's use.
   void SetErrors(std::ostream& errors) { fErrors = &errors; }
+  // The largest window zstd frames of the files opened after may need, as a power of two within
+  // ZstdWindowLogs(); 0, as unset, for the standard one. A frame that needs more ends the data
+  // with one line that says how to allow it.
+  void SetZstdWindowLog(unsigned log) { fZstdWindowLog = log; }
+  // The zero bytes after the last member of the compressed file opened last, once its data ended:
+  // padding, neither data nor damage.
+  uint64_t PaddingBytes() const { return fPaddingBytes; }
+  // When the data of the file opened last ended at a zstd frame that needs a larger window than
+  // allowed: that window, as a power of two; 0 otherwise.
+  unsigned NeededWindowLog() const { return fNeededWindowLog; }
 
  private:
   // Deletes a compressed source where its class is known, so that this header needs no more.
@@ -87,6 +98,7 @@ class TByteSource {
   bool OpenDescriptor(std::ifstream& file, int descriptor, bool owned, bool awaitWriter);
   bool Refuse(std::ifstream& file, const std::string& error);
   void ReportDamage(const std::string& reason, uint64_t offset);
+  void ReportWindow(uint64_t offset);
 
   std::string fName;
   std::string fOpenError;
@@ -99,4 +111,7 @@ class TByteSource {
   size_t fAheadUsed = 0;
   bool fDamaged = false;
   std::ostream* fErrors = &std::cerr;
+  unsigned fZstdWindowLog = 0;
+  uint64_t fPaddingBytes = 0;
+  unsigned fNeededWindowLog = 0;
 };

@@ -1,6 +1,13 @@
 #include "reader/TCodec.h"
 
+#include <algorithm>
 #include <cstring>
+
+#ifdef TUDA_COMPRESSION
+// The decoder's standard window limit is named in the library's advanced interface.
+#define ZSTD_STATIC_LINKING_ONLY
+#include <zstd.h>
+#endif
 
 namespace {
 
@@ -9,6 +16,11 @@ struct Magic {
   const char* bytes;
   size_t count;
 };
+
+// Window sizes are told in these units, each 2^10 times the one before.
+constexpr const char* kWindowUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+constexpr unsigned kWindowUnitLog = 10;
+constexpr unsigned kLargestWindowUnit = sizeof kWindowUnits / sizeof kWindowUnits[0] - 1;
 
 constexpr Magic kLz4Frame{TCodec::kLz4, "\x04\x22\x4d\x18", 4};
 
@@ -67,4 +79,25 @@ const char* CompiledCodecs()
 #else
   return "";
 #endif
+}
+
+#ifdef TUDA_COMPRESSION
+TZstdWindowLogs ZstdWindowLogs()
+{
+  const ZSTD_bounds bounds = ZSTD_dParam_getBounds(ZSTD_d_windowLogMax);
+  if (ZSTD_isError(bounds.error)) return {0, 0, 0};
+  return {static_cast<unsigned>(bounds.lowerBound), static_cast<unsigned>(bounds.upperBound),
+          ZSTD_WINDOWLOG_LIMIT_DEFAULT};
+}
+#else
+TZstdWindowLogs ZstdWindowLogs()
+{
+  return {0, 0, 0};
+}
+#endif
+
+std::string ZstdWindowText(unsigned log)
+{
+  const unsigned unit = std::min(log / kWindowUnitLog, kLargestWindowUnit);
+  return std::to_string(1ull << (log - unit * kWindowUnitLog)) + ' ' + kWindowUnits[unit];
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // The compressed forms a data file may come in, told from its first bytes, never from its name.
 enum class TCodec { kNone, kGzip, kBzip2, kXz, kZstd, kLz4 };
@@ -20,3 +21,14 @@ const char* CodecName(TCodec codec);
 // The codecs this build reads and writes, as "gzip, bzip2, xz, zstd, lz4"; empty when it was
 // built without compressed files.
 const char* CompiledCodecs();
+
+// The largest windows that zstd frames may be allowed, as powers of two: from `least` to `most`,
+// `standard` unless the reader is told otherwise. All 0 in a build without compressed files.
+struct TZstdWindowLogs {
+  unsigned least;
+  unsigned most;
+  unsigned standard;
+};
+TZstdWindowLogs ZstdWindowLogs();
+// "128 MiB", "2 GiB": a window of 2^`log` bytes.
+std::string ZstdWindowText(unsigned log);

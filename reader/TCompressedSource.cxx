@@ -5,8 +5,10 @@
 
 #include "reader/TArchiveDecoder.h"
 #include "reader/TArchiveFilter.h"
+#include "reader/TBzip2Decoder.h"
 #include "reader/TGzipDecoder.h"
 #include "reader/TLz4Decoder.h"
+#include "reader/TXzDecoder.h"
 #include "reader/TZstdDecoder.h"
 #include "reader/TudaFormat.h"
 
@@ -19,22 +21,29 @@ constexpr size_t kBlocksPerSlot = 8;
 constexpr size_t kRingSlots = 4;
 constexpr size_t kSlotBytes = kBlocksPerSlot * TEGBlockSize;
 
-// Each codec's own library where one checks what the archive library does not, or streams
-// without its copies; the archive library for the rest.
-std::unique_ptr<TDecoder> MakeDecoder(TRawInput& input, TCodec codec)
+// Each codec's own library, which checks what the archive library does not, streams without its
+// copies and gives out all it decoded before damage; the archive library for legacy lz4.
+std::unique_ptr<TDecoder> MakeDecoder(TRawInput& input, TCodec codec, unsigned zstdWindowLog)
 {
-  if (codec == TCodec::kGzip) return std::make_unique<TGzipDecoder>(input);
-  if (codec == TCodec::kZstd) return std::make_unique<TZstdDecoder>(input);
-  if (codec == TCodec::kLz4 && IsLz4Frame(input.FirstBytes(), input.FirstCount())) {
-    return std::make_unique<TLz4Decoder>(input);
+  switch (codec) {
+    case TCodec::kGzip:
+      return std::make_unique<TGzipDecoder>(input);
+    case TCodec::kBzip2:
+      return std::make_unique<TBzip2Decoder>(input);
+    case TCodec::kXz:
+      return std::make_unique<TXzDecoder>(input);
+    case TCodec::kZstd:
+      return std::make_unique<TZstdDecoder>(input, zstdWindowLog);
+    default:
+      if (IsLz4Frame(input.FirstBytes(), input.FirstCount())) return std::make_unique<TLz4Decoder>(input);
+      return std::make_unique<TArchiveDecoder>(input, ArchiveFilterOf(codec));
   }
-  return std::make_unique<TArchiveDecoder>(input, ArchiveFilterOf(codec));
 }
 
 }  // namespace
 
-TCompressedSource::TCompressedSource(TRawInput& input, TCodec codec)
-    : fDecoder(MakeDecoder(input, codec)),
+TCompressedSource::TCompressedSource(TRawInput& input, TCodec codec, unsigned zstdWindowLog)
+    : fDecoder(MakeDecoder(input, codec, zstdWindowLog)),
       fSlots(new char[kRingSlots * kSlotBytes]),
       fSlotCounts(new size_t[kRingSlots]()),
       fHelper(&TCompressedSource::Produce, this)
@@ -75,6 +84,8 @@ void TCompressedSource::Produce()
       if (last) {
         fFailure = fDecoder->Failure();
         fFailureOffset = decoded;
+        fNeededWindowLog = fDecoder->NeededWindowLog();
+        fPaddingBytes = fDecoder->PaddingBytes();
       }
     }
     fSlotFilled.notify_one();

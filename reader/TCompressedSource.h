@@ -20,9 +20,10 @@
 // ends with the source.
 class TCompressedSource {
  public:
-  // Starts decoding `input`, compressed in `codec`; the input must outlive the source. Throws
-  // when memory or the thread cannot be had.
-  TCompressedSource(TRawInput& input, TCodec codec);
+  // Starts decoding `input`, compressed in `codec`, allowing zstd frames windows up to
+  // 2^`zstdWindowLog` bytes (0: the zstd library's default); the input must outlive the source.
+  // Throws when memory or the thread cannot be had.
+  TCompressedSource(TRawInput& input, TCodec codec, unsigned zstdWindowLog);
   ~TCompressedSource();
   TCompressedSource(const TCompressedSource&) = delete;
   TCompressedSource& operator=(const TCompressedSource&) = delete;
@@ -34,6 +35,10 @@ class TCompressedSource {
   // the uncompressed bytes decoded before it was found.
   const std::string& Failure() const { return fFailure; }
   uint64_t FailureOffset() const { return fFailureOffset; }
+  // After a short Read: the window a zstd frame needed beyond the one allowed, as a power of
+  // two (0: none), and the zero padding after the last frame (see TDecoder).
+  unsigned NeededWindowLog() const { return fNeededWindowLog; }
+  uint64_t PaddingBytes() const { return fPaddingBytes; }
 
  private:
   void Produce();
@@ -49,6 +54,8 @@ class TCompressedSource {
   bool fStop = false;
   std::string fFailure;
   uint64_t fFailureOffset = 0;
+  unsigned fNeededWindowLog = 0;
+  uint64_t fPaddingBytes = 0;
   // The helper's own.
   size_t fNextToFill = 0;
   // The reader's own.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,11 @@ class TDecoder {
 
   // Empty while the data are sound; what was found wrong with them otherwise.
   const std::string& Failure() const { return fFailure; }
+  // When decoding stopped at a frame that needs a larger window than the decoder was allowed:
+  // the window it needs, as a power of two; 0 otherwise.
+  unsigned NeededWindowLog() const { return fNeededWindowLog; }
+  // The zero bytes after the last frame: padding, as tape and disk images leave it.
+  uint64_t PaddingBytes() const { return fPaddingBytes; }
 
  protected:
   // `input` must outlive the decoder.
@@ -28,7 +34,13 @@ class TDecoder {
   const char* InputBuffer() const { return fIn.get(); }
 
   void Fail(const std::string& reason) { fFailure = reason; }
+  void FailForWindow(unsigned log)
+  {
+    fNeededWindowLog = log;
+    Fail("the frame needs a larger window than allowed");
+  }
   bool Failed() const { return !fFailure.empty(); }
+  void AddPadding(uint64_t bytes) { fPaddingBytes += bytes; }
 
  private:
   // Raw bytes read at a time: large enough to keep system calls rare.
@@ -37,4 +49,6 @@ class TDecoder {
   TRawInput& fInput;
   std::unique_ptr<char[]> fIn;
   std::string fFailure;
+  unsigned fNeededWindowLog = 0;
+  uint64_t fPaddingBytes = 0;
 };

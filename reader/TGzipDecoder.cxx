@@ -9,7 +9,7 @@ constexpr int kGzipWindowBits = 15 + 16;
 
 }  // namespace
 
-TGzipDecoder::TGzipDecoder(TRawInput& input) : TStreamDecoder(input, "member")
+TGzipDecoder::TGzipDecoder(TRawInput& input) : TStreamDecoder(input, "member", true)
 {
   fReady = inflateInit2(&fStream, kGzipWindowBits) == Z_OK;
   if (!fReady) Fail("zlib could not start");

@@ -2,9 +2,24 @@
 
 #include <string>
 
-TStreamDecoder::TStreamDecoder(TRawInput& input, const char* frame)
-    : TDecoder(input), fFrame(frame)
+TStreamDecoder::TStreamDecoder(TRawInput& input, const char* frame, bool padded)
+    : TDecoder(input), fFrame(frame), fPadded(padded)
 {
+}
+
+// A file never starts with a zero byte in a codec that allows padding, so zeros between frames
+// are padding after the last one.
+bool TStreamDecoder::AtPadding() const
+{
+  return fPadded && !fInFrame && fInNext != fInEnd && (PaddingBytes() > 0 || *fInNext == 0);
+}
+
+void TStreamDecoder::TakePadding()
+{
+  const char* const zeros = fInNext;
+  while (fInNext != fInEnd && *fInNext == 0) ++fInNext;
+  AddPadding(static_cast<uint64_t>(fInNext - zeros));
+  if (fInNext != fInEnd) Fail(std::string("other data follow the zero padding after the last ") + fFrame);
 }
 
 void TStreamDecoder::Refill()
@@ -20,6 +35,10 @@ size_t TStreamDecoder::Decode(char* out, size_t size)
   char* const end = out + size;
   while (next < end && !fEnded && !Failed()) {
     if (fInNext == fInEnd && !fInputEnded) Refill();
+    if (AtPadding()) {
+      TakePadding();
+      continue;
+    }
     char* const before = next;
     const char* const inBefore = fInNext;
     if (Step(fInNext, fInEnd, next, end)) {

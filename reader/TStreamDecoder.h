@@ -7,14 +7,16 @@
 
 // A decoder that passes the raw input through a codec library's streaming step, one input buffer
 // at a time, frame after frame: concatenated frames read through. The data may end between
-// frames only; ending inside one is damage.
+// frames only; ending inside one is damage. Where the codec's own tools allow it, zero bytes
+// after the last frame are padding, to the end of the file; anything after such zeros is damage.
 class TStreamDecoder : public TDecoder {
  public:
   size_t Decode(char* out, size_t size) override;
 
  protected:
-  // `frame` is what the codec calls one self-contained unit of its data ("member", "frame").
-  TStreamDecoder(TRawInput& input, const char* frame);
+  // `frame` is what the codec calls one self-contained unit of its data ("member", "frame");
+  // `padded`: zero bytes may follow the last one.
+  TStreamDecoder(TRawInput& input, const char* frame, bool padded = false);
 
   // Decodes from the input at `in` into the output at `out`, moving both past the bytes taken
   // and given, and stopping at the end of a frame; Fail()s on damage. Returns whether a frame
@@ -24,8 +26,11 @@ class TStreamDecoder : public TDecoder {
 
  private:
   void Refill();
+  bool AtPadding() const;
+  void TakePadding();
 
   const char* const fFrame;
+  const bool fPadded;
   const char* fInNext = nullptr;
   const char* fInEnd = nullptr;
   bool fInputEnded = false;

@@ -14,6 +14,7 @@
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderProgress.h"
+#include "tools/ZstdWindowOption.h"
 
 namespace {
 
@@ -38,10 +39,11 @@ struct FileCheckResult {
   std::unique_ptr<GatheredLines> lines = std::make_unique<GatheredLines>();
 };
 
-FileCheckResult CheckOneFile(const std::string& file, uint64_t maxBlocks, const InterruptWatch& watch,
-                             std::atomic<uint64_t>& bytesRead)
+FileCheckResult CheckOneFile(const std::string& file, uint64_t maxBlocks, const ZstdWindowOption& window,
+                             const InterruptWatch& watch, std::atomic<uint64_t>& bytesRead)
 {
   TTudaData reader;
+  window.Install(reader);
   FileCheckResult result;
   reader.fSource.SetErrors(result.lines->Errors());
   reader.fSource.SetCancel(&watch.Flag());
@@ -71,6 +73,7 @@ class CheckCommand : public Command {
     app.add_flag("--all", all, "read every block, not only the first " + std::to_string(kCheckedBlocks))
         ->disable_flag_override();
     AddJobsOption(app, jobs);
+    window.Declare(app);
     app.footer(
         "Exit status: 0 when every file looks right and all output was written, 1 when a\n"
         "file looks wrong, does not open or standard output could not be written, 2 on a\n"
@@ -91,7 +94,7 @@ class CheckCommand : public Command {
     bool allRight = true;
     RunFileJobs<FileCheckResult>(
         files.size(), static_cast<unsigned>(jobs),
-        [&](size_t index) { return CheckOneFile(files[index], all ? 0 : kCheckedBlocks, watch, bytesRead); },
+        [&](size_t index) { return CheckOneFile(files[index], all ? 0 : kCheckedBlocks, window, watch, bytesRead); },
         [&](size_t index, FileCheckResult& result) {
           progress.Clear();
           result.lines->WriteTo(std::cout, std::cerr);
@@ -113,6 +116,7 @@ class CheckCommand : public Command {
   std::vector<std::string> files;
   bool all = false;
   uint64_t jobs = Cores();
+  ZstdWindowOption window;
 };
 
 }  // namespace

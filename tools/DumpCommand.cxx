@@ -7,6 +7,7 @@
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderAccount.h"
+#include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
 #include "tools/Text.h"
 
@@ -26,6 +27,7 @@ class DumpCommand : public Command {
     AddCount(app, "--block", first, 1, kLargestBlockNumber, "the first block to list, counting from 1 (default 1)");
     AddCount(app, "--blocks", count, 1, kLargestBlockNumber, "how many blocks to list (default 1)");
     account.Declare(app);
+    window.Declare(app);
     app.footer(
         "Exit status: 0 when every chosen block was listed, 1 when the file does not open,\n"
         "ends before a chosen block or standard output could not be written, 2 on a usage\n"
@@ -45,6 +47,7 @@ class DumpCommand : public Command {
   {
     TTudaData reader;
     account.Install(reader);
+    window.Install(reader);
     const InterruptWatch watch;
     if (firstBlock.Open(reader, file, watch) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) return kExitDataError;
     const std::vector<std::string> files{file};
@@ -70,6 +73,7 @@ class DumpCommand : public Command {
   uint64_t count = 1;
   FirstBlockCheck firstBlock{kName};
   AccountLine account{kName};
+  ZstdWindowOption window;
 };
 
 }  // namespace

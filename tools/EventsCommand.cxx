@@ -7,6 +7,7 @@
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderAccount.h"
+#include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
 
 namespace {
@@ -29,6 +30,7 @@ class EventsCommand : public Command {
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());
     account.Declare(app);
     account.DeclareAllMessages(app);
+    window.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -40,6 +42,7 @@ class EventsCommand : public Command {
   {
     TTudaData reader;
     account.Install(reader);
+    window.Install(reader);
     const InterruptWatch watch;
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true,
                           ProgressLine::kEventsPerLook);
@@ -69,6 +72,7 @@ class EventsCommand : public Command {
   std::vector<std::string> files;
   FirstBlockCheck firstBlock{kName};
   AccountLine account{kName};
+  ZstdWindowOption window;
 };
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "tools/OptionChecks.h"
 #include "tools/OutputFile.h"
 #include "tools/ReaderAccount.h"
+#include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
 #include "tools/StreamRedirect.h"
 
@@ -72,6 +73,7 @@ class ExportCommand : public Command {
     app.add_flag("--overwrite", overwrite, "replace an existing regular file")->disable_flag_override();
     account.Declare(app);
     account.DeclareAllMessages(app);
+    window.Declare(app);
     app.footer(
         "A progress line is shown on standard error while it is a terminal, unless the CSV\n"
         "goes to that terminal.\n\n"
@@ -86,6 +88,7 @@ class ExportCommand : public Command {
   {
     account.Install(reader);
     account.CapReaderLines(true);
+    window.Install(reader);
     const int status = ExportAll();
     account.Write();
     return status;
@@ -187,6 +190,7 @@ class ExportCommand : public Command {
   bool overwrite = false;
 
   AccountLine account{kName};
+  ZstdWindowOption window;
   TTudaData reader;
   uint64_t events = 0;
   uint64_t items = 0;

@@ -155,7 +155,15 @@ bool StartsWithId(const FileEvidence& evidence)
 std::vector<std::string> Faults(const FileEvidence& evidence)
 {
   std::vector<std::string> faults;
-  if (evidence.damaged) faults.push_back("its compressed data are damaged");
+  if (evidence.neededWindowLog != 0) {
+    faults.push_back("its zstd data need a " + ZstdWindowText(evidence.neededWindowLog) +
+                     " window, more than allowed (allow it with --zstd-window-log " +
+                     std::to_string(evidence.neededWindowLog) + ")");
+    // Nothing read says nothing of the data behind the window.
+    if (evidence.blocks == 0) return faults;
+  } else if (evidence.damaged) {
+    faults.push_back("its compressed data are damaged");
+  }
   if (evidence.firstCount == 0) {
     faults.push_back(evidence.codec == TCodec::kNone ? "it is empty" : "it decompresses to nothing");
   } else if (evidence.blocks == 0) {
@@ -262,6 +270,7 @@ bool CheckFile(TTudaData& reader, const std::string& name, uint64_t maxBlocks, F
   }
   evidence.idSpacing = spacing.Spacing();
   evidence.damaged = reader.fSource.Damaged();
+  evidence.neededWindowLog = reader.fSource.NeededWindowLog();
   reader.CloseDataFile();
   return true;
 }

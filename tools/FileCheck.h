@@ -27,6 +27,7 @@ static constexpr size_t kLengthReaches = static_cast<size_t>(LengthReach::kNoMar
 struct FileEvidence {
   TCodec codec = TCodec::kNone;
   bool damaged = false;          // compressed data found damaged (the reader told where)
+  unsigned neededWindowLog = 0;  // or ended at a zstd frame that needs a larger window: its log
   bool readToEnd = false;        // every block was looked at
   uint64_t blocks = 0;           // whole 32768-byte blocks looked at
   uint64_t blocksWithId = 0;     // of them, those that start with the data block identifier

@@ -9,6 +9,7 @@
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderAccount.h"
+#include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
 
 namespace {
@@ -26,6 +27,7 @@ class InfoCommand : public Command {
     app.add_flag("--debug", debug, "also list the four group sets")->disable_flag_override();
     account.Declare(app);
     account.DeclareAllMessages(app);
+    window.Declare(app);
     app.footer(
         "Exit status: 0 when the file was read to its end and all output written, 1 when it\n"
         "does not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -39,6 +41,7 @@ class InfoCommand : public Command {
     reader.SetDebug(debug);
     account.Install(reader);
     account.CapReaderLines(true);
+    window.Install(reader);
     const InterruptWatch watch;
     if (firstBlock.Open(reader, file, watch) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) return kExitDataError;
 
@@ -65,6 +68,7 @@ class InfoCommand : public Command {
   bool debug = false;
   FirstBlockCheck firstBlock{kName};
   AccountLine account{kName};
+  ZstdWindowOption window;
 };
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "tools/ReaderProgress.h"
 #include "tools/StatTally.h"
 #include "tools/Text.h"
+#include "tools/ZstdWindowOption.h"
 
 namespace {
 
@@ -145,6 +146,17 @@ void PrintNeverDecoded(const Summary& summary)
   }
 }
 
+// Only for the files that have any, outside the ledger: the ledger divides the data, and the
+// padding lies after them in the compressed file.
+void PrintCompressedPadding(const Summary& summary)
+{
+  for (const FileResult& file : summary.files) {
+    if (file.tally.compressedPadding == 0) continue;
+    Row("Compressed padding") << file.name << ": " << file.tally.compressedPadding
+                              << " zero bytes after the compressed data\n";
+  }
+}
+
 // The ledger in two rows: what was decoded or is framing, then each cause of undecoded words.
 void PrintLedger(const FileTally& tally)
 {
@@ -173,6 +185,7 @@ void PrintSummary(const Summary& summary, double seconds)
   PrintNeverDecoded(summary);
   PrintDelivered(summary);
   PrintLedger(tally);
+  PrintCompressedPadding(summary);
 
   const double megabytes = static_cast<double>(tally.BytesRead()) / kBytesPerMegabyte;
   const double rate = seconds > 0 ? megabytes / seconds : 0.0;
@@ -211,6 +224,7 @@ nlohmann::ordered_json FileObject(const FileResult& file)
   nlohmann::ordered_json bytes = nlohmann::ordered_json::object();
   for (const LedgerEntry& entry : ByteLedger(tally)) bytes[entry.key] = entry.bytes;
   object["bytes"] = bytes;
+  object["compressed_padding"] = tally.compressedPadding;
   return object;
 }
 
@@ -246,6 +260,7 @@ class StatCommand : public Command {
                  "standard error")
         ->disable_flag_override();
     account.Declare(app);
+    window.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
@@ -269,7 +284,7 @@ class StatCommand : public Command {
         files.size(), static_cast<unsigned>(jobs),
         [&](size_t index) {
           Job job{FileTally(), std::make_unique<GatheredLines>()};
-          job.tally = TallyFile(files[index], *job.lines, watch, bytesRead, firstBlock);
+          job.tally = TallyFile(files[index], *job.lines, watch, bytesRead, firstBlock, window);
           return job;
         },
         [&](size_t index, Job& job) {
@@ -302,6 +317,7 @@ class StatCommand : public Command {
   uint64_t jobs = Cores();
   bool json = false;
   AccountLine account{kName};
+  ZstdWindowOption window;
   FirstBlockCheck firstBlock{kName};
 };
 

@@ -92,6 +92,7 @@ void FileTally::Add(const FileTally& other)
   decodedWords += other.decodedWords;
   markerWords += other.markerWords;
   fillWords += other.fillWords;
+  compressedPadding += other.compressedPadding;
   account.Add(other.account);
 }
 
@@ -105,12 +106,14 @@ uint64_t FileTally::Items(GroupKind kind) const
 }
 
 FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
-                    std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock)
+                    std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock,
+                    const ZstdWindowOption& window)
 {
   FileTally tally;
   TTudaData reader;
   StatReporter reporter(lines, tally, reader.fSource, bytesRead);
   reader.SetReporter(&reporter);
+  window.Install(reader);
   tally.opened = firstBlock.Open(reader, name, watch) != FirstBlockCheck::kRefused && reader.fFile.is_open();
   if (!tally.opened) return tally;
   while (!watch.Interrupted()) {
@@ -125,6 +128,7 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
   tally.damaged = reader.fSource.Damaged();
   // Damaged compressed data end the file early: its end was never reached.
   tally.readToEnd = tally.readToEnd && !tally.damaged;
+  tally.compressedPadding = reader.fSource.PaddingBytes();
   tally.account = reporter.Account();
   return tally;
 }

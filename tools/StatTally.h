@@ -13,6 +13,7 @@
 #include "tools/GatheredLines.h"
 #include "tools/Interrupt.h"
 #include "tools/ReaderAccount.h"
+#include "tools/ZstdWindowOption.h"
 
 // The figures of `tuda stat` for one file, all taken from the reader: its reporter's block
 // accounts (with the tokens counted by the decoder's own stepping rule), the trailing piece, the
@@ -50,6 +51,9 @@ struct FileTally {
   ReaderAccount account;        // words dropped by cause, trailing piece
   ItemCounts delivered{};       // in the events GetNextEvent returned
   ItemCounts held{};            // in the event held when the data ended
+  // Zero bytes after the last member of a compressed file: padding in the file, outside the
+  // data that the byte ledger divides.
+  uint64_t compressedPadding = 0;
 
   // Adds another file's figures; `readToEnd`, `damaged` and the items delivered and held, which
   // the summary carries from file to file itself, are left alone.
@@ -63,9 +67,11 @@ struct FileTally {
 // Reads the file `name` to its end with a reader of its own, whose lines go to `lines`; stops
 // early after Ctrl-C. `bytesRead` grows by each block as it is used up, for a progress line
 // drawn on another thread. A file whose first block `firstBlock` refuses counts as not opened;
-// `readToEnd` is true only when the reader met the file's normal end.
+// `readToEnd` is true only when the reader met the file's normal end; `window` allows zstd
+// frames their window.
 FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
-                    std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock);
+                    std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock,
+                    const ZstdWindowOption& window);
 
 // One category of the byte ledger: its key in JSON, its label, its bytes, and whether its bytes
 // were decoded or otherwise accounted (header, marker, fill) rather than left undecoded.

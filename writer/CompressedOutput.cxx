@@ -1,14 +1,17 @@
 #include "writer/CompressedOutput.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <streambuf>
 #include <utility>
 #include <vector>
 
-#ifdef TUDA_COMPRESSION
-#include <archive.h>
-#include <archive_entry.h>
+#include "writer/Encoder.h"
 
-#include "reader/TArchiveFilter.h"
+#ifdef TUDA_COMPRESSION
+#include "writer/ArchiveEncoder.h"
+#include "writer/ZstdEncoder.h"
 #endif
 
 namespace {
@@ -36,7 +39,17 @@ TCodec CodecOfOutputName(const std::string& path)
   return TCodec::kNone;
 }
 
-// The stream buffer: gathers what is written and hands it to the compressor in large pieces.
+#ifdef TUDA_COMPRESSION
+// The zstd library where the archive library cannot add a frame checksum; the archive library
+// for the rest.
+std::unique_ptr<Encoder> MakeEncoder(TCodec codec, std::ostream& sink)
+{
+  if (codec == TCodec::kZstd) return std::make_unique<ZstdEncoder>(sink);
+  return std::make_unique<ArchiveEncoder>(codec, sink);
+}
+#endif
+
+// The stream buffer: gathers what is written and hands it to the encoder in large pieces.
 class CompressedOutput::Filter : public std::streambuf {
  public:
   Filter(const std::string& path, std::ostream* sink, TCodec codec);
@@ -52,25 +65,25 @@ class CompressedOutput::Filter : public std::streambuf {
  private:
   static constexpr size_t kBufferBytes = 1 << 16;
 
-  bool Begin(TCodec codec);
+  bool Begin(TCodec codec, std::ostream* sink);
+  std::ostream* OpenFile();
   bool Flush();
   bool Fail(const std::string& what);
+  bool EncoderFailed();
 
   const std::string path;
-  std::ostream* const sink;  // null: the file `path` is written
+  std::ofstream file;  // written when no sink is given
   std::vector<char> buffer;
   std::string error;
-#ifdef TUDA_COMPRESSION
-  archive* writer = nullptr;
-#endif
+  std::unique_ptr<Encoder> encoder;
   bool closed = false;
 };
 
 CompressedOutput::Filter::Filter(const std::string& path, std::ostream* sink, TCodec codec)
-    : path(path), sink(sink), buffer(kBufferBytes)
+    : path(path), buffer(kBufferBytes)
 {
   setp(buffer.data(), buffer.data() + buffer.size());
-  if (!Begin(codec)) closed = true;
+  if (!Begin(codec, sink)) closed = true;
 }
 
 CompressedOutput::Filter::~Filter()
@@ -82,6 +95,11 @@ bool CompressedOutput::Filter::Fail(const std::string& what)
 {
   if (error.empty()) error = "cannot write " + path + ": " + what;
   return false;
+}
+
+bool CompressedOutput::Filter::EncoderFailed()
+{
+  return Fail(encoder->Error());
 }
 
 CompressedOutput::Filter::int_type CompressedOutput::Filter::overflow(int_type c)
@@ -99,83 +117,50 @@ int CompressedOutput::Filter::sync()
 }
 
 #ifdef TUDA_COMPRESSION
-namespace {
-
-la_ssize_t WriteToSink(archive*, void* sink, const void* bytes, size_t size)
+std::ostream* CompressedOutput::Filter::OpenFile()
 {
-  std::ostream& out = *static_cast<std::ostream*>(sink);
-  out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-  return out ? static_cast<la_ssize_t>(size) : -1;
+  errno = 0;
+  file.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
+  if (file.is_open()) return &file;
+  Fail(errno ? std::strerror(errno) : "cannot open");
+  return nullptr;
 }
 
-int Open(archive* writer, const std::string& path, std::ostream* sink)
-{
-  if (sink) return archive_write_open(writer, sink, nullptr, WriteToSink, nullptr);
-  return archive_write_open_filename(writer, path.c_str());
-}
-
-}  // namespace
-
-// One raw entry, no padding after the compressed stream, no time stamp in a gzip header.
-bool CompressedOutput::Filter::Begin(TCodec codec)
+bool CompressedOutput::Filter::Begin(TCodec codec, std::ostream* sink)
 {
   if (codec == TCodec::kNone) return Fail("no compression named");
-  writer = archive_write_new();
-  if (!writer) return Fail("the archive library could not start");
-  archive_entry* entry = archive_entry_new();
-  if (!entry) return Fail("the archive library could not start");
-  archive_entry_set_pathname(entry, "data");
-  archive_entry_set_filetype(entry, AE_IFREG);
-  const bool begun =
-      archive_write_add_filter(writer, ArchiveFilterOf(codec)) == ARCHIVE_OK &&
-      (codec != TCodec::kGzip || archive_write_set_filter_option(writer, "gzip", "timestamp", nullptr) == ARCHIVE_OK) &&
-      archive_write_set_format_raw(writer) == ARCHIVE_OK &&
-      archive_write_set_bytes_in_last_block(writer, 1) == ARCHIVE_OK &&
-      Open(writer, path, sink) == ARCHIVE_OK &&
-      archive_write_header(writer, entry) == ARCHIVE_OK;
-  archive_entry_free(entry);
-  return begun || Fail(ArchiveError(writer, "unknown error"));
+  std::ostream* const target = sink ? sink : OpenFile();
+  if (!target) return false;
+  encoder = MakeEncoder(codec, *target);
+  return encoder->Error().empty() || EncoderFailed();
 }
+#else
+bool CompressedOutput::Filter::Begin(TCodec, std::ostream*)
+{
+  return Fail("this build writes no compressed files");
+}
+#endif
 
 bool CompressedOutput::Filter::Flush()
 {
   const size_t bytes = static_cast<size_t>(pptr() - pbase());
   setp(buffer.data(), buffer.data() + buffer.size());
   if (closed) return bytes == 0 && error.empty();
-  if (bytes == 0) return true;
-  const la_ssize_t written = archive_write_data(writer, buffer.data(), bytes);
-  if (written == static_cast<la_ssize_t>(bytes)) return true;
-  return Fail(ArchiveError(writer, "short write"));
+  return bytes == 0 || encoder->Write(buffer.data(), bytes) || EncoderFailed();
 }
 
 bool CompressedOutput::Filter::Close()
 {
   bool ok = Flush();
-  if (!closed && archive_write_close(writer) != ARCHIVE_OK) {
-    ok = Fail(ArchiveError(writer, "cannot finish"));
-  }
+  if (!closed && !encoder->Finish()) ok = EncoderFailed();
   closed = true;
-  if (writer) archive_write_free(std::exchange(writer, nullptr));
+  encoder.reset();
+  if (file.is_open()) {
+    file.close();
+    if (!file) ok = Fail(std::strerror(errno));
+  }
   return ok && error.empty();
 }
-#else
-bool CompressedOutput::Filter::Begin(TCodec)
-{
-  return Fail("this build writes no compressed files");
-}
-
-bool CompressedOutput::Filter::Flush()
-{
-  setp(buffer.data(), buffer.data() + buffer.size());
-  return false;
-}
-
-bool CompressedOutput::Filter::Close()
-{
-  closed = true;
-  return false;
-}
-#endif
 
 CompressedOutput::CompressedOutput(const std::string& path, TCodec codec)
     : CompressedOutput(std::make_unique<Filter>(path, nullptr, codec))

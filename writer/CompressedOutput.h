@@ -10,8 +10,8 @@
 // other name.
 TCodec CodecOfOutputName(const std::string& path);
 
-// An output stream that compresses everything written to it, through libarchive's write
-// filters, into the file `path`. Wrap it around the data file writer:
+// An output stream that compresses everything written to it, with every checksum the codec
+// carries (see Encoder), into the file `path`. Wrap it around the data file writer:
 //   CompressedOutput out(path, CodecOfOutputName(path));
 //   WriteSyntheticRun(out, options);
 //   if (!out.Close()) ... out.Error() ...
