@@ -239,7 +239,8 @@ TEST_F(ExportTest, NothingIsLeftBehindWhenNoFileOpens)
   const std::string out = folder.Path("events.csv");
   EXPECT_EQ(Run({folder.Path("absent.dat"), "--out", out}), kExitDataError);
   EXPECT_FALSE(std::filesystem::exists(out));
-  EXPECT_EQ(console.err, "OpenDataFile: ERROR - Could not find file " + folder.Path("absent.dat") + "\n");
+  EXPECT_EQ(console.err, "OpenDataFile: ERROR - Could not find file " + folder.Path("absent.dat") + "\ntuda export: " +
+                             folder.Path("absent.dat") + ": No such file or directory\n");
 }
 
 TEST_F(ExportTest, UnwritableOutputFails)
