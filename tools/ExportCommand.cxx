@@ -79,7 +79,7 @@ class ExportCommand : public Command {
         "file did not open, the output could not be written or OUT exists without\n"
         "--overwrite (nothing is left behind when no file opened), 2 on a usage error, 130\n"
         "after Ctrl-C (nothing is left behind).");
-    firstBlock.Declare(app);
+    firstBlock.Declare(app, FirstBlockCheck::kStepsOverTheFile);
   }
 
   int Run() override
