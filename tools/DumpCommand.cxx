@@ -32,7 +32,7 @@ class DumpCommand : public Command {
         "Exit status: 0 when every chosen block was listed, 1 when the file does not open,\n"
         "ends before a chosen block or standard output could not be written, 2 on a usage\n"
         "error, 130 after Ctrl-C.");
-    firstBlock.Declare(app);
+    firstBlock.Declare(app, FirstBlockCheck::kEndsTheCommand);
   }
 
   int Run() override

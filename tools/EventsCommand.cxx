@@ -35,7 +35,7 @@ class EventsCommand : public Command {
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
         "file did not open or standard output could not be written, 2 on a usage error, 130\n"
         "after Ctrl-C.");
-    firstBlock.Declare(app);
+    firstBlock.Declare(app, FirstBlockCheck::kStepsOverTheFile);
   }
 
   int Run() override

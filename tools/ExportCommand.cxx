@@ -81,7 +81,7 @@ class ExportCommand : public Command {
         "file did not open, the output could not be written or OUT exists without\n"
         "--overwrite (nothing is left behind when no file opened), 2 on a usage error, 130\n"
         "after Ctrl-C, 128 + N after signal N of SIGTERM and SIGHUP (nothing is left behind).");
-    firstBlock.Declare(app);
+    firstBlock.Declare(app, FirstBlockCheck::kStepsOverTheFile);
   }
 
   int Run() override

@@ -5,13 +5,13 @@
 #include "tools/DataOpen.h"
 #include "tools/InputName.h"
 
-void FirstBlockCheck::Declare(CLI::App& app)
+void FirstBlockCheck::Declare(CLI::App& app, Refusal refusal)
 {
   app.add_flag("--force", force, "decode files that do not start with a data block")->disable_flag_override();
   app.footer(app.get_footer() +
              "\n\nA file that does not start with a data block is refused, with exit status 1,\n"
-             "unless --force is given; a file shorter than one block is never refused. The\n"
-             "files after a refused one are still read.");
+             "unless --force is given; a file shorter than one block is never refused." +
+             (refusal == kStepsOverTheFile ? "\nThe files after a refused one are still read." : ""));
 }
 
 FirstBlockCheck::Start FirstBlockCheck::Judged(const std::string& file, const BlockStart& start,

@@ -28,10 +28,14 @@ class FirstBlockCheck {
     kRefused     // no data block: not read
   };
 
+  // What a refusal does to a command: ends it before anything is read (a command that takes one
+  // file, or hands its files to the node), or steps over the file.
+  enum Refusal { kEndsTheCommand, kStepsOverTheFile };
+
   explicit FirstBlockCheck(const char* command) : command(command) {}
 
   // Declares --force on the command's app and tells of the refusal after its footer.
-  void Declare(CLI::App& app);
+  void Declare(CLI::App& app, Refusal refusal);
 
   // For a command that hands its files to the node: false, with a line for each regular file
   // refused, when any is.

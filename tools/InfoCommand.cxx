@@ -32,7 +32,7 @@ class InfoCommand : public Command {
         "Exit status: 0 when the file was read to its end and all output written, 1 when it\n"
         "does not open or standard output could not be written, 2 on a usage error, 130\n"
         "after Ctrl-C (the counters so far are printed).");
-    firstBlock.Declare(app);
+    firstBlock.Declare(app, FirstBlockCheck::kEndsTheCommand);
   }
 
   int Run() override

@@ -80,7 +80,7 @@ class RunCommand : public Command {
         "Exit status: 0 when the data file opened and all output was written, 1 when it\n"
         "did not, the plug-in could not be loaded or standard output could not be written,\n"
         "2 on a usage error, 130 after Ctrl-C.");
-    firstBlock.Declare(app);
+    firstBlock.Declare(app, FirstBlockCheck::kEndsTheCommand);
   }
 
   int Run() override

@@ -69,7 +69,7 @@ class SpectraCommand : public Command {
         "Exit status: 0 when every file was read and the spectra written, 1 when a file did\n"
         "not open, the plug-in could not be loaded or an output file not be written, 2 on a\n"
         "usage error, 130 after Ctrl-C, 128 + N after signal N of SIGTERM and SIGHUP.");
-    firstBlock.Declare(app);
+    firstBlock.Declare(app, FirstBlockCheck::kEndsTheCommand);
   }
 
   int Run() override
