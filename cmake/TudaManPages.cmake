@@ -1,0 +1,19 @@
+# Manual pages for tuda and for each subcommand its overview lists, made by help2man from the
+# program's own help every time the program is built, so that they say what --help says.
+option(TUDA_MAN_PAGES "Make and install the manual pages (needs help2man)" ON)
+if(TUDA_MAN_PAGES)
+  find_program(HELP2MAN help2man)
+  if(NOT HELP2MAN)
+    message(FATAL_ERROR "TUDA_MAN_PAGES needs help2man (scripts/deps installs it), or -DTUDA_MAN_PAGES=OFF")
+  endif()
+  set(tudaManDir "${CMAKE_BINARY_DIR}/man")
+  add_custom_command(
+    OUTPUT "${tudaManDir}/tuda.1"
+    COMMAND "${CMAKE_COMMAND}" "-DHELP2MAN=${HELP2MAN}" "-DPROGRAM=$<TARGET_FILE:tuda>"
+            "-DOUTPUT_DIR=${tudaManDir}" -P "${CMAKE_CURRENT_LIST_DIR}/WriteManPages.cmake"
+    DEPENDS tuda "${CMAKE_CURRENT_LIST_DIR}/WriteManPages.cmake"
+    COMMENT "Writing the manual pages" VERBATIM)
+  add_custom_target(tuda_man_pages ALL DEPENDS "${tudaManDir}/tuda.1")
+  install(DIRECTORY "${tudaManDir}/" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT runtime
+          FILES_MATCHING PATTERN "*.1")
+endif()
