@@ -1,10 +1,11 @@
 # Writes OUTPUT_DIR/tuda.1, and OUTPUT_DIR/tuda-NAME.1 for each subcommand NAME that
 # `PROGRAM --help` lists, with HELP2MAN. A subcommand's page is made from `PROGRAM NAME --help`
-# through a two-line script named tuda-NAME, since help2man asks a program for its help.
+# through a two-line script named tuda-NAME (in OUTPUT_DIR-programs), since help2man asks a
+# program for its help.
 # PROGRAM --version gives the version.
-file(REMOVE_RECURSE "${OUTPUT_DIR}")
-set(scriptDir "${OUTPUT_DIR}/programs")
-file(MAKE_DIRECTORY "${scriptDir}")
+set(scriptDir "${OUTPUT_DIR}-programs")
+file(REMOVE_RECURSE "${OUTPUT_DIR}" "${scriptDir}")
+file(MAKE_DIRECTORY "${OUTPUT_DIR}" "${scriptDir}")
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE errors)
