@@ -1,8 +1,15 @@
 # Manual pages for tuda and for each subcommand its overview lists, made by help2man from the
 # program's own help every time the program is built, so that they say what --help says.
-option(TUDA_MAN_PAGES "Make and install the manual pages (needs help2man)" ON)
+# On when help2man is found.
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+  set(help2manFound ON)
+else()
+  set(help2manFound OFF)
+  message(STATUS "help2man not found: no manual pages (scripts/deps installs it)")
+endif()
+option(TUDA_MAN_PAGES "Make and install the manual pages (needs help2man)" ${help2manFound})
 if(TUDA_MAN_PAGES)
-  find_program(HELP2MAN help2man)
   if(NOT HELP2MAN)
     message(FATAL_ERROR "TUDA_MAN_PAGES needs help2man (scripts/deps installs it), or -DTUDA_MAN_PAGES=OFF")
   endif()
