@@ -33,10 +33,13 @@ add_library(tudaversion STATIC "${tudaVersionSource}")
 add_dependencies(tudaversion tudaversion_describe)
 
 # Installs a program into the program folder, with a run path that finds libkxhost.so in the
-# plug-in folder wherever the tree is moved. One line per program: tuda_install_program(target).
+# plug-in folder wherever the tree is moved. One line per program: tuda_install_program(target),
+# in the folder that makes the target.
 function(tuda_install_program target)
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${TUDA_PLUGINDIR_FROM_PROGRAM}")
   install(TARGETS ${target} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime)
+  # Each installed program gets a manual page made from its own help.
+  set_property(GLOBAL APPEND PROPERTY TUDA_INSTALLED_PROGRAMS ${target})
 endfunction()
 
 # Installs the Python module where the system's python3 finds it: under /usr (and so in the

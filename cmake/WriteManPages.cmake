@@ -1,8 +1,9 @@
 # Writes OUTPUT_DIR/tuda.1, and OUTPUT_DIR/tuda-NAME.1 for each subcommand NAME that
 # `PROGRAM --help` lists, with HELP2MAN. A subcommand's page is made from `PROGRAM NAME --help`
 # through a two-line script named tuda-NAME (in OUTPUT_DIR-programs), since help2man asks a
-# program for its help.
-# PROGRAM --version gives the version.
+# program for its help. Each program in OTHER_PROGRAMS (paths separated by |) gets a page
+# from its own --help, which then stands for any subcommand page of the same name. PROGRAM
+# --version gives the version.
 set(scriptDir "${OUTPUT_DIR}-programs")
 file(REMOVE_RECURSE "${OUTPUT_DIR}" "${scriptDir}")
 file(MAKE_DIRECTORY "${OUTPUT_DIR}" "${scriptDir}")
@@ -50,4 +51,11 @@ foreach(page IN LISTS pages)
   set(summary "${first}${rest}")
   run("${HELP2MAN}" ${common} "--version-string=tuda-${name} ${version}" "--name=${summary}" "--include=${scriptDir}/subcommand.see-also"
       "--output=${OUTPUT_DIR}/tuda-${name}.1" "${scriptDir}/tuda-${name}")
+endforeach()
+string(REGEX REPLACE "\\|$" "" otherPrograms "${OTHER_PROGRAMS}")
+string(REPLACE "|" ";" otherPrograms "${otherPrograms}")
+foreach(program IN LISTS otherPrograms)
+  get_filename_component(name "${program}" NAME)
+  run("${HELP2MAN}" ${common} "--version-string=${name} ${version}"
+      "--include=${scriptDir}/subcommand.see-also" "--output=${OUTPUT_DIR}/${name}.1" "${program}")
 endforeach()
