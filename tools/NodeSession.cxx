@@ -119,7 +119,7 @@ bool NodeSession::Open(const std::string& pluginPath, const std::string& nodeNam
   const auto newObject = reinterpret_cast<NewObject>(dlsym(library, kNewObjectSymbol));
   deleteObject = reinterpret_cast<DeleteObject>(dlsym(library, kDelObjectSymbol));
   if (newObject == nullptr || deleteObject == nullptr) {
-    error = "plug-in " + pluginPath + " lacks newObject or delObject";
+    error = "plug-in " + path + " lacks newObject or delObject";
     return false;
   }
   std::string instanceName = nodeName;
