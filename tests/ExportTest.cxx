@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <hdf5.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include "tests/TestSupport.h"
 #include "tests/WrittenRun.h"
 #include "tools/ExitStatus.h"
+#include "tools/Version.h"
 
 // `tuda export` in-process, its HDF5 files read back through the HDF5 library, and the program
 // TUDA_PROGRAM_PATH that the build names for standard output.
@@ -91,7 +93,24 @@ struct Hdf5Contents {
   uint64_t events = 0;
   uint64_t firstEvent = 0;
   std::string firstFile;
+  std::string version;
 };
+
+// The first text of a text attribute, a single one or a list.
+std::string ReadFirstText(hid_t file, const char* name)
+{
+  const hid_t attribute = H5Aopen(file, name, H5P_DEFAULT);
+  const hid_t type = H5Aget_type(attribute);
+  const hid_t space = H5Aget_space(attribute);
+  std::vector<char*> texts(std::max<hssize_t>(H5Sget_simple_extent_npoints(space), 1), nullptr);
+  std::string first;
+  if (H5Aread(attribute, type, texts.data()) >= 0 && texts[0] != nullptr) first = texts[0];
+  for (char* text : texts) H5free_memory(text);
+  H5Sclose(space);
+  H5Tclose(type);
+  H5Aclose(attribute);
+  return first;
+}
 
 Hdf5Contents ReadHdf5(const std::string& path)
 {
@@ -107,13 +126,8 @@ Hdf5Contents ReadHdf5(const std::string& path)
   }
   contents.events = ReadNumberAttribute(file, "events");
   contents.firstEvent = ReadNumberAttribute(file, "first_event");
-  const hid_t attribute = H5Aopen(file, "files", H5P_DEFAULT);
-  const hid_t type = H5Aget_type(attribute);
-  char* names[1] = {nullptr};
-  if (H5Aread(attribute, type, names) >= 0 && names[0] != nullptr) contents.firstFile = names[0];
-  H5free_memory(names[0]);
-  H5Tclose(type);
-  H5Aclose(attribute);
+  contents.firstFile = ReadFirstText(file, "files");
+  contents.version = ReadFirstText(file, "tuda_version");
   H5Fclose(file);
   return contents;
 }
@@ -164,6 +178,7 @@ TEST_F(ExportTest, Hdf5ReadsBackAsTheEventsInBothByteOrdersCompressedOrNot)
       EXPECT_EQ(contents.events, 4u);
       EXPECT_EQ(contents.firstEvent, 0u);
       EXPECT_EQ(contents.firstFile, DataFile(swapped));
+      EXPECT_EQ(contents.version, TudaVersion());
       EXPECT_EQ(console.out, "OpenDataFile: Opened data file " + DataFile(swapped) + "\n");
       EXPECT_EQ(console.err.rfind("tuda export: 4 events, 7 items, ", 0), 0u) << console.err;
     }

@@ -17,6 +17,7 @@
 #include "tests/BlockSupport.h"
 #include "tests/TestSupport.h"
 #include "tools/ExitStatus.h"
+#include "tools/Version.h"
 #include "writer/MidasFileWriter.h"
 
 namespace {
@@ -371,6 +372,16 @@ TEST_F(TudaTest, HelpOfHelp)
 }
 
 // Every malformed value is a usage error that names the option and the value, and nothing runs.
+// The version on standard output: the project's, then the checkout's description when built
+// from one.
+TEST_F(TudaTest, VersionStartsWithTheProjectsVersion)
+{
+  EXPECT_EQ(Run({"--version"}), kExitOk);
+  EXPECT_EQ(out.str(), "tuda " + std::string(TudaVersion()) + "\n");
+  EXPECT_EQ(out.str().rfind("tuda " TUDA_PROJECT_VERSION, 0), 0u) << out.str();
+  EXPECT_EQ(err.str(), "");
+}
+
 TEST_F(TudaTest, MalformedValuesAreUsageErrors)
 {
   const std::string target = folder.Path("out.dat");

@@ -51,8 +51,9 @@ class ExportCommand : public Command {
         "HDF5: for each kind K of adc, tdc, scaler and epics, the datasets /K/channel,\n"
         "/K/value (unsigned 16-bit for adc and tdc, unsigned 32-bit for scaler, 32-bit float\n"
         "for epics) and /K/offsets (one more row than events: the items of event i are rows\n"
-        "offsets[i] to offsets[i+1]); on the root the attributes files, events and\n"
-        "first_event. CSV: the header line event,kind,channel,value and one row per item.\n"
+        "offsets[i] to offsets[i+1]); on the root the attributes files, events,\n"
+        "first_event and tuda_version (the program's version). CSV: the header line\n"
+        "event,kind,channel,value and one row per item.\n"
         "A regular file is written under a temporary name beside OUT and renamed when\n"
         "complete.");
     app.add_option("FILE", files, "data files, - for standard input")->required()->check(NotEmpty());

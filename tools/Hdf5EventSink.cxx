@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tools/Version.h"
+
 // The three datasets of one kind, in the kind's group.
 template <typename Value>
 struct Hdf5EventSink::KindColumns {
@@ -51,21 +53,38 @@ bool WriteNumberAttribute(hid_t file, const char* name, uint64_t number)
   return written;
 }
 
-bool WriteTextsAttribute(hid_t file, const char* name, const std::vector<std::string>& texts)
+// A UTF-8 text of any length, as h5py reads it back as str.
+hid_t NewTextType()
 {
-  std::vector<const char*> pointers;
-  for (const std::string& text : texts) pointers.push_back(text.c_str());
   const hid_t type = H5Tcopy(H5T_C_S1);
   H5Tset_size(type, H5T_VARIABLE);
   H5Tset_cset(type, H5T_CSET_UTF8);
-  const hsize_t count = texts.size();
-  const hid_t space = H5Screate_simple(1, &count, nullptr);
+  return type;
+}
+
+// `pointers` holds one text per element of `space`.
+bool WriteTextAttribute(hid_t file, const char* name, hid_t space, const char* const* pointers)
+{
+  const hid_t type = NewTextType();
   const hid_t attribute = H5Acreate2(file, name, type, space, H5P_DEFAULT, H5P_DEFAULT);
-  const bool written = attribute >= 0 && H5Awrite(attribute, type, pointers.data()) >= 0;
+  const bool written = attribute >= 0 && H5Awrite(attribute, type, pointers) >= 0;
   if (attribute >= 0) H5Aclose(attribute);
   H5Sclose(space);
   H5Tclose(type);
   return written;
+}
+
+bool WriteTextsAttribute(hid_t file, const char* name, const std::vector<std::string>& texts)
+{
+  std::vector<const char*> pointers;
+  for (const std::string& text : texts) pointers.push_back(text.c_str());
+  const hsize_t count = texts.size();
+  return WriteTextAttribute(file, name, H5Screate_simple(1, &count, nullptr), pointers.data());
+}
+
+bool WriteTextAttribute(hid_t file, const char* name, const char* text)
+{
+  return WriteTextAttribute(file, name, H5Screate(H5S_SCALAR), &text);
 }
 
 }  // namespace
@@ -107,7 +126,8 @@ void Hdf5EventSink::Write(const TTudaEvent& event, uint64_t)
 bool Hdf5EventSink::WriteAttributes(uint64_t events)
 {
   return WriteTextsAttribute(file, "files", files) & WriteNumberAttribute(file, "events", events) &
-         WriteNumberAttribute(file, "first_event", firstEvent);
+         WriteNumberAttribute(file, "first_event", firstEvent) &
+         WriteTextAttribute(file, "tuda_version", TudaVersion());
 }
 
 bool Hdf5EventSink::Finish(uint64_t events, std::string& error)

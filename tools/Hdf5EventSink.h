@@ -12,8 +12,9 @@
 // Events as an HDF5 file laid out for numpy, h5py and awkward-array: for each kind K of adc,
 // tdc, scaler and epics, the datasets /K/channel and /K/value, one row per item in the reader's
 // order, and /K/offsets, one more row than events: the items of event i are rows offsets[i] to
-// offsets[i + 1]. On the root, the attributes "files" (the source file names), "events" and
-// "first_event" (the number of the first event written: the events passed over before it).
+// offsets[i + 1]. On the root, the attributes "files" (the source file names), "events",
+// "first_event" (the number of the first event written: the events passed over before it) and
+// "tuda_version" (the version of the program that wrote the file, as `tuda --version` gives it).
 class Hdf5EventSink : public EventSink {
  public:
   // Creates the file at `path`, replacing one that is there; Open tells whether it could.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "reader/TByteSource.h"
+#include "tools/InstallDirs.h"
 #include "tools/Interrupt.h"
 
 namespace {
@@ -82,13 +83,20 @@ std::string FindListedFile(const std::string& listName) {
   return FindDataFile(firstLine);
 }
 
-// The plug-in beside the running program.
-std::string PluginBesideProgram() {
+// The plug-in beside the running program (a build tree), else the one in the plug-in folder of
+// the tree the program is installed in; the one beside it when neither is there, so that the
+// failure names the first place looked at.
+std::string DefaultPlugin() {
   std::vector<char> path(4096);
   const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
   if (length <= 0) return kPluginFileName;
   const std::string program(path.data(), static_cast<size_t>(length));
-  return program.substr(0, program.rfind('/') + 1) + kPluginFileName;
+  const std::string folder = program.substr(0, program.rfind('/') + 1);
+  const std::string beside = folder + kPluginFileName;
+  const std::string installed = folder + kPluginFolderFromProgram + "/" + kPluginFileName;
+  std::error_code ignored;
+  if (!std::filesystem::exists(beside, ignored) && std::filesystem::exists(installed, ignored)) return installed;
+  return beside;
 }
 
 }  // namespace
@@ -108,7 +116,7 @@ NodeSession::~NodeSession() {
 
 bool NodeSession::Open(const std::string& pluginPath, const std::string& nodeName,
                        std::string& error) {
-  const std::string path = pluginPath.empty() ? PluginBesideProgram() : pluginPath;
+  const std::string path = pluginPath.empty() ? DefaultPlugin() : pluginPath;
   library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     error = "cannot load plug-in: " + std::string(dlerror());
@@ -117,7 +125,7 @@ bool NodeSession::Open(const std::string& pluginPath, const std::string& nodeNam
   const auto newObject = reinterpret_cast<NewObject>(dlsym(library, kNewObjectSymbol));
   deleteObject = reinterpret_cast<DeleteObject>(dlsym(library, kDelObjectSymbol));
   if (newObject == nullptr || deleteObject == nullptr) {
-    error = "plug-in " + pluginPath + " lacks newObject or delObject";
+    error = "plug-in " + path + " lacks newObject or delObject";
     return false;
   }
   std::string instanceName = nodeName;

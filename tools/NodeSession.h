@@ -31,8 +31,9 @@ class NodeSession {
   NodeSession(const NodeSession&) = delete;
   NodeSession& operator=(const NodeSession&) = delete;
 
-  // Loads the plug-in (an empty path: the one beside the running program) and makes the node;
-  // false, with the reason in `error`. A node without the output "fevent" is refused.
+  // Loads the plug-in (an empty path: the one beside the running program, else the one in the
+  // installed tree's plug-in folder) and makes the node; false, with the reason in `error`. A
+  // node without the output "fevent" is refused.
   bool Open(const std::string& pluginPath, const std::string& nodeName, std::string& error);
   KXBase& Node();
 

@@ -17,10 +17,12 @@
 #include "tools/SpectraCommand.h"
 #include "tools/StatCommand.h"
 #include "tools/Text.h"
+#include "tools/Version.h"
 
 namespace {
 
 constexpr const char* kHelpName = "help";
+constexpr const char* kVersionOption = "--version";
 
 // `tuda help [SUBCOMMAND]`: the overview, or a subcommand's help, on standard output.
 class HelpCommand : public Command {
@@ -109,6 +111,10 @@ int RunCommandLine(const std::vector<std::string>& args)
   }
   if (args[0] == "--help" || args[0] == "-h") {
     PrintOverview(std::cout);
+    return kExitOk;
+  }
+  if (args[0] == kVersionOption) {
+    std::cout << "tuda " << TudaVersion() << std::endl;
     return kExitOk;
   }
   const CommandEntry* entry = FindCommand(args[0]);
