@@ -29,10 +29,10 @@ install(FILES "${CMAKE_BINARY_DIR}/tudaConfig.cmake" "${CMAKE_BINARY_DIR}/tudaCo
 file(RELATIVE_PATH TUDA_PREFIX_FROM_PKGCONFIG "/prefix/${TUDA_INSTALL_PKGCONFIGDIR}" "/prefix")
 string(REGEX REPLACE "/$" "" TUDA_PREFIX_FROM_PKGCONFIG "${TUDA_PREFIX_FROM_PKGCONFIG}")
 # libarchive is named by its library alone: its own pkg-config file asks, under --static, for
-# development files of libraries the reader never calls.
+# development files of libraries the reader never calls. libbz2 has no pkg-config file.
 if(TUDA_COMPRESSION)
-  set(TUDA_PC_REQUIRES "zlib libzstd liblz4")
-  set(TUDA_PC_LIBS "-larchive -pthread")
+  set(TUDA_PC_REQUIRES "zlib libzstd liblz4 liblzma")
+  set(TUDA_PC_LIBS "-larchive -lbz2 -pthread")
 endif()
 configure_file("${CMAKE_CURRENT_LIST_DIR}/tuda.pc.in" "${CMAKE_BINARY_DIR}/tuda.pc" @ONLY)
 install(FILES "${CMAKE_BINARY_DIR}/tuda.pc" DESTINATION "${TUDA_INSTALL_PKGCONFIGDIR}" COMPONENT development)
