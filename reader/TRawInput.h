@@ -15,6 +15,11 @@
 // one thread at a time reads it.
 class TRawInput {
  public:
+  TRawInput() = default;
+  ~TRawInput() { Stop(); }
+  TRawInput(const TRawInput&) = delete;
+  TRawInput& operator=(const TRawInput&) = delete;
+
   // Reads the first bytes of `file` (fewer in a shorter file) and keeps them for Read.
   void Start(std::istream& file);
   // The same for the open descriptor `descriptor`, closed at Stop when `owned`. A named pipe

@@ -153,6 +153,8 @@ TEST_F(SpectraTest, MissingFileRunsTheRestAndFails)
 {
   EXPECT_EQ(Run({folder.Path("absent.dat"), folder.Path("native.dat"), "--kind", "tdc"}), kExitDataError);
   EXPECT_EQ(ReadText(Out("tdc.csv")), kTdcCsv);
+  const std::string reason = "tuda spectra: " + folder.Path("absent.dat") + ": No such file or directory\n";
+  EXPECT_NE(console.err.find(reason), std::string::npos) << console.err;
 }
 
 // The pictures and tables of the run before go, whatever their kind, channel or format; files

@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <fstream>
-#include <ostream>
+#include <iostream>
 
 #include "reader/TTudaData.h"
 #include "tools/Interrupt.h"
@@ -17,12 +17,12 @@ bool OpenData(TTudaData& reader, const std::string& file, const std::string& com
   return false;
 }
 
-int OpenErrorNumberOf(const std::string& file)
+void TellWhyNotOpened(const std::string& command, const std::string& file)
 {
   std::ifstream stream;
   TByteSource source;
   source.Open(stream, file.c_str());
-  return source.OpenErrorNumber();
+  if (source.OpenErrorNumber() != 0) std::cerr << OpenFailureLine(command, file, source.OpenErrorNumber()) << std::endl;
 }
 
 std::string OpenFailureLine(const std::string& command, const std::string& file, int errorNumber)

@@ -11,9 +11,10 @@ class TTudaData;
 // denied"), on the reader's error stream. True when the file is open.
 bool OpenData(TTudaData& reader, const std::string& file, const std::string& command, const InterruptWatch& watch);
 
-// Why the data file `file` does not open: the system's error number, or 0 when it opens or no
-// system error stands behind the refusal. Not for standard input, which it would read from.
-int OpenErrorNumberOf(const std::string& file);
+// For a file another reader (the node's) did not open, after that reader's own lines: the
+// program's line with the system's reason, found by trying the file again, on standard error.
+// Not for standard input, which the try would read from.
+void TellWhyNotOpened(const std::string& command, const std::string& file);
 
 // "tuda COMMAND: FILE: REASON" for the system's error number `errorNumber`.
 std::string OpenFailureLine(const std::string& command, const std::string& file, int errorNumber);

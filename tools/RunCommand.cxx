@@ -104,7 +104,7 @@ class RunCommand : public Command {
     session.SetInterval(interval < kShortestInterval ? 0.0f : static_cast<float>(interval));
     if (listName.empty()) {
       session.SetFile(fileName);
-      TellWhyNotOpened(session);
+      if (session.DataFile().empty()) TellWhyNotOpened(kName, fileName);
     } else {
       session.SetListFile(listName);
     }
@@ -122,14 +122,6 @@ class RunCommand : public Command {
   }
 
  private:
-  // After the node's own lines, the system's reason why the data file did not open.
-  void TellWhyNotOpened(const NodeSession& session) const
-  {
-    if (!session.DataFile().empty()) return;
-    const int reason = OpenErrorNumberOf(fileName);
-    if (reason != 0) std::cerr << OpenFailureLine(kName, fileName, reason) << std::endl;
-  }
-
   // The node is still inside its Start, on its own thread, with the session and the receiver in
   // use: the program ends here, with what standard output holds written out, and nothing torn
   // down under the node.

@@ -7,6 +7,7 @@
 
 #include "tools/ChannelList.h"
 #include "tools/CommandLine.h"
+#include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/Interrupt.h"
@@ -134,6 +135,7 @@ class SpectraCommand : public Command {
     bool interrupted = false;
     for (auto file = files.begin(); file != files.end() && !interrupted; ++file) {
       session.SetFile(*file);
+      if (session.DataFile().empty()) TellWhyNotOpened(kName, *file);
       allOpened = !session.DataFile().empty() && allOpened;
       WarnIfFileLooksWrong(kName, session.DataFile());
       interrupted = session.Start(watch);
