@@ -33,7 +33,7 @@ string(CONCAT CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
     "tuda::reader) and a pkg-config file (tuda).")
 # The static reader brings its link dependencies along as development packages.
 if(TUDA_COMPRESSION)
-  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libarchive-dev, zlib1g-dev, libzstd-dev, liblz4-dev, pkg-config")
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libarchive-dev, zlib1g-dev, libbz2-dev, liblzma-dev, libzstd-dev, liblz4-dev, pkg-config")
 endif()
 
 # The module is built for one Python and against one numpy, which dpkg-shlibdeps cannot see.
