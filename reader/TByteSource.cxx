@@ -45,6 +45,7 @@ bool TByteSource::Open(std::ifstream& file, const char* name)
   if (name && !IsDirectory(PathOf(name))) file.open(PathOf(name), std::ios::in | std::ios::binary);
   if (!file.is_open()) return Refuse(file, "Could not find file " + fName);
   fRaw.Start(file);
+  if (fFollow.Enabled()) fFollow.Begin(PathOf(name), fRaw);
   fCodec = CodecOfFirstBytes(fRaw.FirstBytes(), fRaw.FirstCount());
   if (fCodec == TCodec::kNone || StartDecoding()) return true;
   return Refuse(file, fOpenError);
@@ -108,7 +109,8 @@ void TByteSource::Close()
 
 size_t TByteSource::ReadData(char* buffer, size_t size)
 {
-  return fCompressed ? ReadDecoded(buffer, size) : fRaw.Read(buffer, size);
+  if (fCompressed) return ReadDecoded(buffer, size);
+  return fFollow.Enabled() ? fFollow.Read(fRaw, buffer, size) : fRaw.Read(buffer, size);
 }
 
 bool TByteSource::Read(char* buffer, size_t size)

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "reader/TCodec.h"
+#include "reader/TFollowInput.h"
 #include "reader/TRawInput.h"
 
 class TCompressedSource;
@@ -56,6 +57,10 @@ class TByteSource {
   const std::string& OpenError() const { return fOpenError; }
   // Where the damage line goes: standard error unless set; `errors` must outlive the source's use.
   void SetErrors(std::ostream& errors) { fErrors = &errors; }
+  // Follows the plain files opened from now on as they are written (see TFollowInput).
+  void SetFollow(TFollowSettings settings) { fFollow.Configure(std::move(settings)); }
+  // Why following the file opened last ended its data.
+  const TFollowInput& Follow() const { return fFollow; }
 
  private:
   // Deletes a compressed source where its class is known, so that this header needs no more.
@@ -73,6 +78,7 @@ class TByteSource {
   std::string fName;
   std::string fOpenError;
   TRawInput fRaw;
+  TFollowInput fFollow;
   TCodec fCodec = TCodec::kNone;
   std::unique_ptr<TCompressedSource, TCompressedSourceDeleter> fCompressed;
   size_t fLastCount = 0;
