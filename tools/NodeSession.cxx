@@ -10,6 +10,7 @@
 
 #include "reader/TByteSource.h"
 #include "tools/Interrupt.h"
+#include "tools/ProgramPath.h"
 
 namespace {
 
@@ -76,15 +77,6 @@ std::string FindListedFile(const std::string& listName) {
   return FindDataFile(firstLine);
 }
 
-// The plug-in beside the running program.
-std::string PluginBesideProgram() {
-  std::vector<char> path(4096);
-  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-  if (length <= 0) return kPluginFileName;
-  const std::string program(path.data(), static_cast<size_t>(length));
-  return program.substr(0, program.rfind('/') + 1) + kPluginFileName;
-}
-
 }  // namespace
 
 std::string NodeDataFile(const std::string& file, const std::string& listFile) {
@@ -102,7 +94,7 @@ NodeSession::~NodeSession() {
 
 bool NodeSession::Open(const std::string& pluginPath, const std::string& nodeName,
                        std::string& error) {
-  const std::string path = pluginPath.empty() ? PluginBesideProgram() : pluginPath;
+  const std::string path = pluginPath.empty() ? BesideProgram(kPluginFileName) : pluginPath;
   library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     error = "cannot load plug-in: " + std::string(dlerror());
