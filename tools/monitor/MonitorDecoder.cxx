@@ -76,6 +76,7 @@ void MonitorDecoder::Restart()
 void MonitorDecoder::Finish()
 {
   status.following = false;
+  status.readingSeconds = Seconds(MonitorClock::now() - started);
   status.finished = true;
   Publish();
 }
@@ -91,6 +92,7 @@ void MonitorDecoder::Publish()
 {
   const MonitorClock::time_point now = MonitorClock::now();
   status.blocks = reader.fBlocksRead;
+  if (!status.finished) status.readingSeconds = Seconds(now - started);
   status.bytes = reader.fSource.BytesConsumed();
   const double seconds = Seconds(now - lastPublished);
   if (seconds > 0) {

@@ -67,6 +67,7 @@ class MonitorDecoder {
   MonitorStatus status;
   std::atomic<bool> resetRequested{false};
   uint32_t lastBlocks = 0;
+  const MonitorClock::time_point started = MonitorClock::now();
   MonitorClock::time_point lastPublished;
   uint64_t eventsPublished = 0;
   uint64_t bytesPublished = 0;

@@ -65,6 +65,7 @@ std::string StatusJson(const MonitorSnapshot& snapshot, MonitorClock::time_point
       {"eventsPerSecond", status.eventsPerSecond},
       {"megabytesPerSecond", status.megabytesPerSecond},
       {"secondsSinceData", std::chrono::duration<double>(now - status.lastData).count()},
+      {"readingSeconds", status.readingSeconds},
       {"refreshSeconds", status.refreshSeconds},
       {"runs", status.runs},
       {"heldItemsLost", status.heldItemsLost},

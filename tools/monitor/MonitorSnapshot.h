@@ -27,6 +27,7 @@ struct MonitorStatus {
   ReaderAccount account;            // what the reader lost, by cause
   std::vector<std::string> lines;  // the reader's last lines
   MonitorClock::time_point lastData;  // when an event was last decoded, or the reading began
+  double readingSeconds = 0;          // since the reading began; final once finished
   double refreshSeconds = 1;
 };
 
