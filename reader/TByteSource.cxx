@@ -45,6 +45,7 @@ bool TByteSource::Open(std::ifstream& file, const char* name)
   fOpenErrorNumber = 0;
   const bool opened = name != nullptr && (fName == kStandardInputName ? OpenStandardInput(file) : OpenPath(file, name));
   if (!opened) return Refuse(file, "Could not find file " + fName);
+  if (fFollow.Enabled() && fName != kStandardInputName) fFollow.Begin(name, fRaw);
   fCodec = CodecOfFirstBytes(fRaw.FirstBytes(), fRaw.FirstCount());
   if (fCodec == TCodec::kNone || StartDecoding()) return true;
   fOpenErrorNumber = 0;
@@ -170,7 +171,8 @@ void TByteSource::Close()
 
 size_t TByteSource::ReadData(char* buffer, size_t size)
 {
-  return fCompressed ? ReadDecoded(buffer, size) : fRaw.Read(buffer, size);
+  if (fCompressed) return ReadDecoded(buffer, size);
+  return fFollow.Enabled() ? fFollow.Read(fRaw, buffer, size) : fRaw.Read(buffer, size);
 }
 
 bool TByteSource::Read(char* buffer, size_t size)

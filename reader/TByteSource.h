@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "reader/TCodec.h"
+#include "reader/TFollowInput.h"
 #include "reader/TRawInput.h"
 
 class TCompressedSource;
@@ -82,6 +83,10 @@ class TByteSource {
   // When the data of the file opened last ended at a zstd frame that needs a larger window than
   // allowed: that window, as a power of two; 0 otherwise.
   unsigned NeededWindowLog() const { return fNeededWindowLog; }
+  // Follows the plain files opened from now on as they are written (see TFollowInput).
+  void SetFollow(TFollowSettings settings) { fFollow.Configure(std::move(settings)); }
+  // Why following the file opened last ended its data.
+  const TFollowInput& Follow() const { return fFollow; }
 
  private:
   // Deletes a compressed source where its class is known, so that this header needs no more.
@@ -104,6 +109,7 @@ class TByteSource {
   std::string fOpenError;
   int fOpenErrorNumber = 0;
   TRawInput fRaw;
+  TFollowInput fFollow;
   TCodec fCodec = TCodec::kNone;
   std::unique_ptr<TCompressedSource, TCompressedSourceDeleter> fCompressed;
   size_t fLastCount = 0;

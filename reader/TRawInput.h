@@ -29,6 +29,8 @@ class TRawInput {
 
   const unsigned char* FirstBytes() const { return reinterpret_cast<const unsigned char*>(fKept.data()); }
   size_t FirstCount() const { return fKeptCount; }
+  // The first bytes not yet handed on by Read.
+  size_t KeptLeft() const { return fKeptCount - fKeptUsed; }
 
   // Bytes put into `buffer`, `size` unless the file ended, failed or was cancelled first.
   size_t Read(char* buffer, size_t size);

@@ -1,7 +1,6 @@
 #include "tools/NodeSession.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "reader/TByteSource.h"
 #include "tools/InstallDirs.h"
 #include "tools/Interrupt.h"
+#include "tools/ProgramPath.h"
 
 namespace {
 
@@ -87,13 +87,8 @@ std::string FindListedFile(const std::string& listName) {
 // the tree the program is installed in; the one beside it when neither is there, so that the
 // failure names the first place looked at.
 std::string DefaultPlugin() {
-  std::vector<char> path(4096);
-  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-  if (length <= 0) return kPluginFileName;
-  const std::string program(path.data(), static_cast<size_t>(length));
-  const std::string folder = program.substr(0, program.rfind('/') + 1);
-  const std::string beside = folder + kPluginFileName;
-  const std::string installed = folder + kPluginFolderFromProgram + "/" + kPluginFileName;
+  const std::string beside = BesideProgram(kPluginFileName);
+  const std::string installed = BesideProgram(std::string(kPluginFolderFromProgram) + "/" + kPluginFileName);
   std::error_code ignored;
   if (!std::filesystem::exists(beside, ignored) && std::filesystem::exists(installed, ignored)) return installed;
   return beside;

@@ -28,6 +28,11 @@ std::string Joined(const std::string& text, const std::string& part)
 
 }  // namespace
 
+const char* LossReason(size_t cause)
+{
+  return cause < kTudaCauses ? kLossReasons[cause] : nullptr;
+}
+
 void ReaderAccount::Add(const ReaderAccount& other)
 {
   for (size_t cause = 0; cause < kTudaCauses; ++cause) {
@@ -77,10 +82,10 @@ void WriteAccountLine(const std::string& name, const ReaderAccount& account, con
 {
   std::string losses;
   for (size_t cause = 0; cause < kTudaCauses; ++cause) {
-    if (kLossReasons[cause] == nullptr || account.droppedWords[cause] == 0) continue;
+    if (LossReason(cause) == nullptr || account.droppedWords[cause] == 0) continue;
     losses = Joined(losses, GroupedCount(account.droppedWords[cause], "word") + " in " +
                                 GroupedCount(account.blocksWithDrops[cause], "block") + " not decoded (" +
-                                kLossReasons[cause] + ")");
+                                LossReason(cause) + ")");
   }
   if (account.trailingBytes > 0) {
     losses = Joined(losses, GroupedCount(account.trailingBytes, "byte") + " in " +

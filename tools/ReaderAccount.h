@@ -24,6 +24,10 @@ struct ReaderAccount {
   void Add(const ReaderAccount& other);
 };
 
+// Why the words of a cause were lost, in the account line's words; null for a cause that loses
+// nothing.
+const char* LossReason(size_t cause);
+
 // Sums what its reader drops into a ReaderAccount. It writes the reader's lines as the reader
 // does without a reporter, on the streams it is given (standard output and error by default),
 // unless made silent, for a command that shows the drops itself. Capped, it writes at most

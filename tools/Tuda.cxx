@@ -12,6 +12,7 @@
 #include "tools/ExitStatus.h"
 #include "tools/GenCommand.h"
 #include "tools/InfoCommand.h"
+#include "tools/MonitorProgram.h"
 #include "tools/OutputCheck.h"
 #include "tools/RunCommand.h"
 #include "tools/SpectraCommand.h"
@@ -48,7 +49,18 @@ const CommandEntry* const kCommands[] = {&kRunCommand,    &kEventsCommand,  &kGe
                                          &kInfoCommand,   &kStatCommand,    &kCheckCommand, &kExportCommand,
                                          &kSpectraCommand, &kHelpCommand};
 
+// Subcommands that are programs of their own beside tuda.
+const ProgramEntry* const kPrograms[] = {&kMonitorProgram};
+
 constexpr size_t kNameColumn = 8;
+
+const ProgramEntry* FindProgram(const std::string& name)
+{
+  for (const ProgramEntry* entry : kPrograms) {
+    if (name == entry->name) return entry;
+  }
+  return nullptr;
+}
 
 const CommandEntry* FindCommand(const std::string& name)
 {
@@ -63,9 +75,11 @@ void PrintOverview(std::ostream& out)
   out << "Usage: tuda SUBCOMMAND [options] ARGS\n\n"
          "Decodes and inspects UK MIDAS list-mode data files of the TUDA detector array.\n\n"
          "Subcommands:\n";
-  for (const CommandEntry* entry : kCommands) {
-    out << "  " << Padded(entry->name, kNameColumn) << entry->summary << '\n';
-  }
+  const auto line = [&out](const char* name, const char* summary) {
+    out << "  " << Padded(name, kNameColumn) << summary << '\n';
+  };
+  for (const CommandEntry* entry : kCommands) line(entry->name, entry->summary);
+  for (const ProgramEntry* entry : kPrograms) line(entry->name, entry->summary);
   out << "\nRun 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
          "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
          "2 on a usage error, 130 after Ctrl-C.\n";
@@ -96,6 +110,8 @@ int HelpCommand::Run()
     PrintOverview(std::cout);
     return kExitOk;
   }
+  const ProgramEntry* program = FindProgram(subcommand);
+  if (program != nullptr) return RunProgram(*program, {"--help"});
   const CommandEntry* entry = FindCommand(subcommand);
   if (entry == nullptr) return UnknownCommand(subcommand);
   const std::unique_ptr<Command> command = entry->make();
@@ -117,6 +133,8 @@ int RunCommandLine(const std::vector<std::string>& args)
     std::cout << "tuda " << TudaVersion() << std::endl;
     return kExitOk;
   }
+  const ProgramEntry* program = FindProgram(args[0]);
+  if (program != nullptr) return RunProgram(*program, std::vector<std::string>(args.begin() + 1, args.end()));
   const CommandEntry* entry = FindCommand(args[0]);
   if (entry == nullptr) return UnknownCommand(args[0]);
   const std::unique_ptr<Command> command = entry->make();
