@@ -4,6 +4,7 @@
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
+#include "tools/FollowOptions.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderAccount.h"
@@ -31,10 +32,11 @@ class EventsCommand : public Command {
     account.Declare(app);
     account.DeclareAllMessages(app);
     window.Declare(app);
+    follow.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
-        "file did not open or standard output could not be written, 2 on a usage error, 130\n"
-        "after Ctrl-C.");
+        "file did not open or standard output could not be written, 2 on a usage error\n"
+        "(--follow on a compressed file included), 130 after Ctrl-C.");
     firstBlock.Declare(app, FirstBlockCheck::kStepsOverTheFile);
   }
 
@@ -43,6 +45,7 @@ class EventsCommand : public Command {
     TTudaData reader;
     account.Install(reader);
     window.Install(reader);
+    follow.Apply(reader, {});
     const InterruptWatch watch;
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true,
                           ProgressLine::kEventsPerLook);
@@ -54,12 +57,15 @@ class EventsCommand : public Command {
       if (start == FirstBlockCheck::kRefused) continue;
       // A file read only because of --force floods the console with the reader's lines.
       account.CapReaderLines(start == FirstBlockCheck::kForced);
-      TTudaEvent* event = nullptr;
-      while (KeepGoing(watch) && (event = reader.GetNextEvent()) != nullptr) {
-        event->Print(nullptr);
-        event->Clear(nullptr);
-        progress.Tick();
-      }
+      if (!follow.Accepts(reader, file)) return kExitUsage;
+      do {
+        TTudaEvent* event = nullptr;
+        while (KeepGoing(watch) && (event = reader.GetNextEvent()) != nullptr) {
+          event->Print(nullptr);
+          event->Clear(nullptr);
+          progress.Tick();
+        }
+      } while (follow.ReadsAgain(reader, file, firstBlock, watch));
       allRead = allRead && !reader.fSource.Damaged();
     }
     progress.Clear();
@@ -73,6 +79,7 @@ class EventsCommand : public Command {
   FirstBlockCheck firstBlock{kName};
   AccountLine account{kName};
   ZstdWindowOption window;
+  FollowOptions follow{kName};
 };
 
 }  // namespace

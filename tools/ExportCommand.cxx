@@ -11,6 +11,7 @@
 #include "tools/CsvEventSink.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
+#include "tools/FollowOptions.h"
 #include "tools/Hdf5EventSink.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
@@ -75,12 +76,14 @@ class ExportCommand : public Command {
     account.Declare(app);
     account.DeclareAllMessages(app);
     window.Declare(app);
+    follow.Declare(app);
     app.footer(
         "A progress line is shown on standard error while it is a terminal, unless the CSV\n"
         "goes to that terminal.\n\n"
         "Exit status: 0 when every file was read to its end and the output written, 1 when a\n"
         "file did not open, the output could not be written or OUT exists without\n"
-        "--overwrite (nothing is left behind when no file opened), 2 on a usage error, 130\n"
+        "--overwrite (nothing is left behind when no file opened), 2 on a usage error\n"
+        "(--follow on a compressed file included: nothing is left behind), 130\n"
         "after Ctrl-C, 128 + N after signal N of SIGTERM and SIGHUP (nothing is left behind).");
     firstBlock.Declare(app, FirstBlockCheck::kStepsOverTheFile);
   }
@@ -90,6 +93,7 @@ class ExportCommand : public Command {
     account.Install(reader);
     account.CapReaderLines(true);
     window.Install(reader);
+    follow.Apply(reader, {});
     const int status = ExportAll();
     account.Write();
     return status;
@@ -112,6 +116,7 @@ class ExportCommand : public Command {
     std::unique_ptr<EventSink> sink = MakeSink(output, csv, error);
     if (!sink) return DataError(kName, error);
     Export(*sink, output, watch);
+    if (followRefused) return kExitUsage;
     // No file could be read (each missing or refused): nothing is left behind.
     if (filesOpened == 0) return kExitDataError;
     if (interrupted) return ReportInterrupted(kName);
@@ -148,16 +153,19 @@ class ExportCommand : public Command {
         continue;
       }
       ++filesOpened;
-      TTudaEvent* event = nullptr;
-      // Standard output carries only the reader's lines unless it is the output itself: losing
-      // them is told at the end, and the file named is still written whole.
-      while ((going = !watch.Interrupted() && output.Good() && (limit == 0 || events < limit)) &&
-             (event = reader.GetNextEvent())) {
-        if (number >= skip) Write(sink, *event, number);
-        ++number;
-        event->Clear(nullptr);
-        progress.Tick();
-      }
+      if ((followRefused = !follow.Accepts(reader, *file))) break;
+      do {
+        TTudaEvent* event = nullptr;
+        // Standard output carries only the reader's lines unless it is the output itself: losing
+        // them is told at the end, and the file named is still written whole.
+        while ((going = !watch.Interrupted() && output.Good() && (limit == 0 || events < limit)) &&
+               (event = reader.GetNextEvent())) {
+          if (number >= skip) Write(sink, *event, number);
+          ++number;
+          event->Clear(nullptr);
+          progress.Tick();
+        }
+      } while (going && follow.ReadsAgain(reader, *file, firstBlock, watch));
       allRead = allRead && !reader.fSource.Damaged();
     }
     progress.Clear();
@@ -192,6 +200,7 @@ class ExportCommand : public Command {
 
   AccountLine account{kName};
   ZstdWindowOption window;
+  FollowOptions follow{kName};
   TTudaData reader;
   uint64_t events = 0;
   uint64_t items = 0;
@@ -199,6 +208,7 @@ class ExportCommand : public Command {
   bool allRead = true;
   uint64_t filesOpened = 0;  // neither missing nor refused
   bool interrupted = false;
+  bool followRefused = false;  // --follow on a compressed file
   FirstBlockCheck firstBlock{kName};
 };
 

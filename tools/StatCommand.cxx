@@ -261,10 +261,12 @@ class StatCommand : public Command {
         ->disable_flag_override();
     account.Declare(app);
     window.Declare(app);
+    follow.Declare(app);
     app.footer(
         "Exit status: 0 when every file was read to its end and all output written, 1 when a\n"
-        "file did not open or standard output could not be written, 2 on a usage error, 130\n"
-        "after Ctrl-C (the summary so far is written).");
+        "file did not open or standard output could not be written, 2 on a usage error\n"
+        "(--follow on a compressed file included), 130 after Ctrl-C (the summary so far is\n"
+        "written).");
     firstBlock.Declare(app, FirstBlockCheck::kStepsOverTheFile);
   }
 
@@ -275,6 +277,7 @@ class StatCommand : public Command {
     ProgressLine progress(kName, ProgressUnit::kBytes, SharedReaderProgress(bytesRead, files), false, 1);
     Summary summary;
     bool allRead = true;
+    bool followRefused = false;
     FileJobHooks hooks;
     hooks.keepGoing = [&watch] { return KeepGoing(watch); };
     hooks.waiting = [&progress] { progress.Tick(); };
@@ -284,12 +287,13 @@ class StatCommand : public Command {
         files.size(), static_cast<unsigned>(jobs),
         [&](size_t index) {
           Job job{FileTally(), std::make_unique<GatheredLines>()};
-          job.tally = TallyFile(files[index], *job.lines, watch, bytesRead, firstBlock, window);
+          job.tally = TallyFile(files[index], *job.lines, watch, bytesRead, firstBlock, window, follow);
           return job;
         },
         [&](size_t index, Job& job) {
           job.lines->WriteTo(json ? std::cerr : std::cout, std::cerr);
           allRead = allRead && job.tally.readToEnd;
+          followRefused = followRefused || job.tally.followRefused;
           summary.files.push_back(FileResult{files[index], job.tally, {}, {}, {}});
         },
         hooks);
@@ -301,7 +305,7 @@ class StatCommand : public Command {
     } else if (AnyOpened(summary)) {
       PrintSummary(summary, elapsed.count());
     }
-    const int status = EndStatus(watch, kName, allRead);
+    const int status = followRefused ? kExitUsage : EndStatus(watch, kName, allRead);
     account.Write(summary.total.account, "");
     return status;
   }
@@ -318,6 +322,7 @@ class StatCommand : public Command {
   bool json = false;
   AccountLine account{kName};
   ZstdWindowOption window;
+  FollowOptions follow{kName};
   FirstBlockCheck firstBlock{kName};
 };
 

@@ -107,24 +107,26 @@ uint64_t FileTally::Items(GroupKind kind) const
 
 FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
                     std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock,
-                    const ZstdWindowOption& window)
+                    const ZstdWindowOption& window, const FollowOptions& follow)
 {
   FileTally tally;
   TTudaData reader;
   StatReporter reporter(lines, tally, reader.fSource, bytesRead);
   reader.SetReporter(&reporter);
   window.Install(reader);
+  follow.Apply(reader, {});
   tally.opened = firstBlock.Open(reader, name, watch) != FirstBlockCheck::kRefused && reader.fFile.is_open();
-  if (!tally.opened) return tally;
-  while (!watch.Interrupted()) {
-    TTudaEvent* event = reader.GetNextEvent();
-    if (event == nullptr) {
-      tally.readToEnd = true;
-      break;
+  tally.followRefused = tally.opened && !follow.Accepts(reader, name);
+  if (!tally.opened || tally.followRefused) return tally;
+  do {
+    TTudaEvent* event = nullptr;
+    while (!watch.Interrupted() && (event = reader.GetNextEvent()) != nullptr) {
+      AddItems(tally.delivered, ItemsOf(*event));
+      event->Clear(nullptr);
     }
-    AddItems(tally.delivered, ItemsOf(*event));
-    event->Clear(nullptr);
-  }
+    // Ctrl-C ends the data as their end would: a file it cut short was not read to its end.
+    tally.readToEnd = event == nullptr && !watch.Interrupted();
+  } while (follow.ReadsAgain(reader, name, firstBlock, watch));
   tally.damaged = reader.fSource.Damaged();
   // Damaged compressed data end the file early: its end was never reached.
   tally.readToEnd = tally.readToEnd && !tally.damaged;

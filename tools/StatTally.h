@@ -10,6 +10,7 @@
 #include "reader/TTudaReporter.h"
 #include "reader/TudaFormat.h"
 #include "tools/FirstBlockCheck.h"
+#include "tools/FollowOptions.h"
 #include "tools/GatheredLines.h"
 #include "tools/Interrupt.h"
 #include "tools/ReaderAccount.h"
@@ -32,6 +33,7 @@ struct FileTally {
   bool opened = false;
   bool readToEnd = false;
   bool damaged = false;
+  bool followRefused = false;  // --follow on a compressed file: not read
   uint64_t blocks = 0;
   uint64_t swappedBlocks = 0;
   uint64_t events = 0;
@@ -68,10 +70,10 @@ struct FileTally {
 // early after Ctrl-C. `bytesRead` grows by each block as it is used up, for a progress line
 // drawn on another thread. A file whose first block `firstBlock` refuses counts as not opened;
 // `readToEnd` is true only when the reader met the file's normal end; `window` allows zstd
-// frames their window.
+// frames their window; `follow` reads the file on as it grows.
 FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
                     std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock,
-                    const ZstdWindowOption& window);
+                    const ZstdWindowOption& window, const FollowOptions& follow);
 
 // One category of the byte ledger: its key in JSON, its label, its bytes, and whether its bytes
 // were decoded or otherwise accounted (header, marker, fill) rather than left undecoded.
