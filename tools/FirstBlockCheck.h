@@ -22,6 +22,8 @@ class FirstBlockCheck {
 
   // Declares --force on the command's app and tells of the refusal after its footer.
   void Declare(CLI::App& app);
+  // What --force sets, for a caller without a command line.
+  void SetForce(bool decodeAnyway) { force = decodeAnyway; }
 
   // Before anything is decoded: false, with a line for each regular file refused, when any is.
   bool Passes(const std::vector<std::string>& files) const;

@@ -104,7 +104,7 @@ uint64_t FileTally::Items(GroupKind kind) const
   return items;
 }
 
-FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
+FileTally TallyFile(const std::string& name, GatheredLines& lines, const std::function<bool()>& stopped,
                     std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock)
 {
   FileTally tally;
@@ -114,7 +114,7 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const Interru
   reader.OpenDataFile(name.c_str());
   tally.opened = reader.fFile.is_open() && firstBlock.PassesOpened(reader, name);
   if (!tally.opened) return tally;
-  while (!watch.Interrupted()) {
+  while (!stopped()) {
     TTudaEvent* event = reader.GetNextEvent();
     if (event == nullptr) {
       tally.readToEnd = true;

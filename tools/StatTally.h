@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,6 @@
 #include "reader/TudaFormat.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/GatheredLines.h"
-#include "tools/Interrupt.h"
 #include "tools/ReaderAccount.h"
 
 // The figures of `tuda stat` for one file, all taken from the reader: its reporter's block
@@ -61,10 +61,10 @@ struct FileTally {
 };
 
 // Reads the file `name` to its end with a reader of its own, whose lines go to `lines`; stops
-// early after Ctrl-C. `bytesRead` grows by each block as it is used up, for a progress line
+// early when `stopped`, asked between events, says so (after Ctrl-C). `bytesRead` grows by each block as it is used up, for a progress line
 // drawn on another thread. Standard input whose first block `firstBlock` refuses counts as not
 // opened.
-FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
+FileTally TallyFile(const std::string& name, GatheredLines& lines, const std::function<bool()>& stopped,
                     std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock);
 
 // One category of the byte ledger: its key in JSON, its label, its bytes, and whether its bytes
