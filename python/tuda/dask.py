@@ -69,9 +69,13 @@ def _read_partition(name, first, blocks, kind, force):
     return frame, len(events)
 
 
-def _numbered(frame, *events_before):
-    frame["event"] += sum(events_before)
+def _numbered(frame, events_before):
+    frame["event"] += events_before
     return frame
+
+
+def _add(a, b):
+    return a + b
 
 
 def dataframe(files, kind, blocks_per_partition=None, force=False):
@@ -86,9 +90,10 @@ def dataframe(files, kind, blocks_per_partition=None, force=False):
     blocks_per_partition = tuda._count("blocks_per_partition", blocks_per_partition, 1)
     parts = []
     for name in tuda._names(files):
-        counts = []
+        # The events of the partitions before, summed one partition at a time.
+        events_before = 0
         for first, blocks in _ranges(name, blocks_per_partition):
             frame, count = dask.delayed(_read_partition, pure=True, nout=2)(name, first, blocks, kind, bool(force))
-            parts.append(dask.delayed(_numbered, pure=True)(frame, *counts))
-            counts.append(count)
+            parts.append(dask.delayed(_numbered, pure=True)(frame, events_before))
+            events_before = dask.delayed(_add, pure=True)(events_before, count)
     return dd.from_delayed(parts, meta=_meta(kind), verify_meta=False)
