@@ -18,7 +18,7 @@ ReadProblem BatchReader::CheckFiles() const
 EventArrays BatchReader::Next(const Limits& limits, Findings& findings)
 {
   EventArrays batch(options.kinds);
-  batch.Reserve(lastRows);
+  batch.Reserve(lastRows, *pool);
   while (batch.Events() < limits.events && handedOut < options.limit) {
     TTudaEvent* event = held != nullptr ? held : NextEvent(findings);
     held = nullptr;

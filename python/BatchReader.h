@@ -45,6 +45,8 @@ class BatchReader {
   void Discard();
 
   const ReaderLines& Lines() const { return lines; }
+  // Where the arrays of the batches handed out go back to.
+  const std::shared_ptr<VectorPool>& Pool() const { return pool; }
 
  private:
   TTudaEvent* NextEvent(Findings& findings);
@@ -65,4 +67,5 @@ class BatchReader {
   uint64_t number = 0;         // of the next event the reader returns
   uint64_t handedOut = 0;
   EventArrays::Rows lastRows;
+  std::shared_ptr<VectorPool> pool = std::make_shared<VectorPool>();
 };

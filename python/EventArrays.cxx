@@ -1,11 +1,14 @@
 #include "python/EventArrays.h"
 
 template <typename Value>
-void KindArrays<Value>::Reserve(size_t items, size_t events)
+void KindArrays<Value>::Reserve(size_t items, size_t events, VectorPool& pool)
 {
-  channel.reserve(items);
-  value.reserve(items);
-  offsets.reserve(events + 1);
+  // With room to spare, so that a recycled vector serves a batch a little larger than the last.
+  const size_t rows = items + items / 4;
+  channel = pool.Take<uint16_t>(rows);
+  value = pool.Take<Value>(rows);
+  offsets = pool.Take<int64_t>(events + events / 4 + 1);
+  offsets.push_back(0);
 }
 
 template <typename Value>
@@ -54,10 +57,10 @@ EventArrays::Rows EventArrays::Sizes() const
   return rows;
 }
 
-void EventArrays::Reserve(const Rows& rows)
+void EventArrays::Reserve(const Rows& rows, VectorPool& pool)
 {
-  if (Has(kAdcBit)) adc.Reserve(rows.items[0], rows.events);
-  if (Has(kTdcBit)) tdc.Reserve(rows.items[1], rows.events);
-  if (Has(kScalerBit)) scaler.Reserve(rows.items[2], rows.events);
-  if (Has(kEpicsBit)) epics.Reserve(rows.items[3], rows.events);
+  if (Has(kAdcBit)) adc.Reserve(rows.items[0], rows.events, pool);
+  if (Has(kTdcBit)) tdc.Reserve(rows.items[1], rows.events, pool);
+  if (Has(kScalerBit)) scaler.Reserve(rows.items[2], rows.events, pool);
+  if (Has(kEpicsBit)) epics.Reserve(rows.items[3], rows.events, pool);
 }

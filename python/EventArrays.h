@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "python/VectorPool.h"
 #include "reader/TTudaEvent.h"
 
 // The items of a run of events as flat arrays, laid out as `tuda export` writes HDF5: for each
@@ -30,8 +31,9 @@ struct KindArrays {
     }
     offsets.push_back(static_cast<int64_t>(channel.size()));
   }
-  // Room for `items` items of `events` events, so that a batch like the last one fills in place.
-  void Reserve(size_t items, size_t events);
+  // Room for `items` items of `events` events, so that a batch like the last one fills in place,
+  // in vectors taken from `pool`.
+  void Reserve(size_t items, size_t events, VectorPool& pool);
   size_t Bytes() const;
   static constexpr size_t kItemBytes = sizeof(uint16_t) + sizeof(Value);
   static constexpr size_t kEventBytes = sizeof(int64_t);
@@ -52,7 +54,7 @@ class EventArrays {
     size_t events = 0;
   };
   Rows Sizes() const;
-  void Reserve(const Rows& rows);
+  void Reserve(const Rows& rows, VectorPool& pool);
 
   unsigned Kinds() const { return kinds; }
   uint64_t Events() const { return events; }

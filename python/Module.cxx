@@ -50,7 +50,7 @@ py::tuple NextBatch(BatchReader& reader, uint64_t events, uint64_t bytes)
 {
   BatchReader::Findings findings;
   EventArrays batch = Unlocked([&] { return reader.Next({events, bytes}, findings); }, [&] { reader.Discard(); });
-  py::object arrays = batch.Events() > 0 ? py::object(ToDict(std::move(batch))) : py::none();
+  py::object arrays = batch.Events() > 0 ? py::object(ToDict(std::move(batch), reader.Pool())) : py::none();
   return py::make_tuple(arrays, findings.lossWarnings, ProblemTuple(findings.problem));
 }
 

@@ -48,3 +48,21 @@ def test_step_by_bytes(damaged, step, limit):
 def test_bad_steps(gen, step):
     with pytest.raises(ValueError):
         tuda.iterate(gen("run.dat", events=10), step=step)
+
+
+def test_memory_given_back_is_refilled_only_after_numpy_lets_go(gen):
+    path = gen("run.dat", events=6000, swapped=0.5)
+    whole = tuda.read(path)
+    kept = []
+    for number, batch in enumerate(tuda.iterate(path, step=400)):
+        # Every other batch is kept; the others' memory serves later batches.
+        if number % 2 == 0:
+            kept.append(batch)
+        else:
+            first, last = batch.adc.offsets[0], batch.adc.offsets[-1]
+            start = whole.adc.offsets[batch.first_event]
+            np.testing.assert_array_equal(batch.adc.value, whole.adc.value[start + first:start + last])
+    for batch in kept:
+        start, end = whole.adc.offsets[batch.first_event], whole.adc.offsets[batch.first_event + len(batch)]
+        np.testing.assert_array_equal(batch.adc.value, whole.adc.value[start:end])
+        np.testing.assert_array_equal(batch.adc.offsets, whole.adc.offsets[batch.first_event:batch.first_event + len(batch) + 1] - start)
