@@ -45,8 +45,8 @@ def time_stat(program, path):
 
 
 CHILD = """
-import resource, sys, tuda
-base = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+import os, resource, sys, tuda
+base = int(open("/proc/self/statm").read().split()[1]) * os.sysconf("SC_PAGE_SIZE") // 1024
 largest = 0
 for batch in tuda.iterate(sys.argv[1]):
     size = sum(k.channel.nbytes + k.value.nbytes + k.offsets.nbytes for k in (batch.adc, batch.tdc, batch.scaler, batch.epics))
