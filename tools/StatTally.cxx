@@ -132,8 +132,8 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const std::at
     event->Clear(nullptr);
   }
   tally.damaged = reader.fSource.Damaged();
-  // Damaged compressed data end the file early: its end was never reached.
-  tally.readToEnd = tally.readToEnd && !tally.damaged;
+  // Damaged compressed data, like a cancelled read, end the file early: its end was never reached.
+  tally.readToEnd = tally.readToEnd && !tally.damaged && !reader.fSource.Cancelled();
   tally.compressedPadding = reader.fSource.PaddingBytes();
   tally.account = reporter.Account();
   return tally;
