@@ -60,12 +60,13 @@ CheckResult CheckOne(const std::string& file, bool allBlocks, const ZstdWindowOp
 {
   CheckResult result;
   FileEvidence evidence;
-  TTudaData reader;
+  // Outlive the reader, which holds them.
   std::ostringstream damageLine;
-  reader.fSource.SetErrors(damageLine);
-  window.Install(reader);
   InterruptLook look;
+  TTudaData reader;
+  reader.fSource.SetErrors(damageLine);
   reader.fSource.SetCancel(&look.Cancel());
+  window.Install(reader);
   std::string error;
   const auto afterBlock = [&look] {
     look.AfterBlock();
