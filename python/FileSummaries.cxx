@@ -42,9 +42,8 @@ std::string StatJson(const std::string& file, bool force, const ZstdWindowOption
   firstBlock.SetForce(force);
   std::atomic<uint64_t> bytesRead{0};
   InterruptLook look;
-  FileResult result{file,
-                    TallyFile(file, lines, look.Cancel(), bytesRead, firstBlock, window, [&look] { look.AfterBlock(); }),
-                    {}, {}, {}};
+  const auto afterBlock = [&look] { look.AfterBlock(); };
+  FileResult result{file, TallyFile(file, lines, look.Cancel(), bytesRead, firstBlock, window, afterBlock), {}, {}, {}};
   look.ThrowIfRaised();
   if (!result.tally.opened) {
     problem = ReadProblem{ReadProblem::kNoDataBlock, file, file + " does not start with a data block; use force=True to decode it anyway"};

@@ -137,7 +137,8 @@ PYBIND11_MODULE(_tuda, module)
   py::class_<BatchReader>(module, "_Reader")
       .def(py::init([](std::vector<std::string> files, unsigned kinds, bool force, uint64_t skip, uint64_t limit,
                        uint64_t windowLog) {
-             return new BatchReader(std::move(files), BatchReader::Options{kinds, force, skip, limit, Window(windowLog)});
+             const BatchReader::Options options{kinds, force, skip, limit, Window(windowLog)};
+             return new BatchReader(std::move(files), options);
            }),
            py::arg("files"), py::arg("kinds"), py::arg("force"), py::arg("skip"), py::arg("limit"),
            py::arg("zstd_window_log"))
