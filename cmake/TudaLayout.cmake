@@ -42,20 +42,31 @@ function(tuda_install_program target)
   set_property(GLOBAL APPEND PROPERTY TUDA_INSTALLED_PROGRAMS ${target})
 endfunction()
 
-# Installs the Python module where the system's python3 finds it: under /usr (and so in the
-# packages) in lib/python3/dist-packages, under another prefix in lib/python3.X/dist-packages.
-# One line per module: tuda_install_python_module(target).
+# Installs a Python package, its extension module `target` and the package's other FILES, as
+# the folder PACKAGE where the system's python3 finds it: under /usr (and so in the packages,
+# which CPack installs there) in lib/python3/dist-packages, under another prefix in
+# lib/python3.X/dist-packages, unless TUDA_INSTALL_PYTHONDIR names the folder. The prefix is known
+# only when installing, so the folder is chosen then.
+# One line per package: tuda_install_python_module(target PACKAGE name FILES file...).
 function(tuda_install_python_module target)
-  if(NOT TUDA_INSTALL_PYTHONDIR)
-    find_package(Python3 REQUIRED COMPONENTS Interpreter)
-    if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
-      set(folder "lib/python3/dist-packages")
-    else()
-      set(folder "lib/python${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}/dist-packages")
-    endif()
-    set(TUDA_INSTALL_PYTHONDIR "${folder}" CACHE STRING "Where the Python module goes, relative to the prefix")
+  cmake_parse_arguments(PARSE_ARGV 1 module "" "PACKAGE" "FILES")
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(TUDA_INSTALL_PYTHONDIR "" CACHE STRING
+      "Where Python packages go, relative to the prefix (empty: where the system's python3 finds them)")
+  set(folder "lib/python${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}/dist-packages")
+  if(TUDA_INSTALL_PYTHONDIR)
+    set(folder "${TUDA_INSTALL_PYTHONDIR}")
+    install(CODE "set(tudaPythonDir \"${folder}\")" COMPONENT python)
+  else()
+    install(CODE "set(tudaPythonDir \"${folder}\")
+                  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+                    set(tudaPythonDir lib/python3/dist-packages)
+                  endif()"
+            COMPONENT python)
   endif()
-  file(RELATIVE_PATH fromModule "/prefix/${TUDA_INSTALL_PYTHONDIR}" "/prefix/${TUDA_INSTALL_PLUGINDIR}")
+  # Under /usr the folder lies as deep as the versioned one.
+  file(RELATIVE_PATH fromModule "/prefix/${folder}/${module_PACKAGE}" "/prefix/${TUDA_INSTALL_PLUGINDIR}")
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${fromModule}")
-  install(TARGETS ${target} LIBRARY DESTINATION "${TUDA_INSTALL_PYTHONDIR}" COMPONENT python)
+  install(TARGETS ${target} LIBRARY DESTINATION "\${tudaPythonDir}/${module_PACKAGE}" COMPONENT python)
+  install(FILES ${module_FILES} DESTINATION "\${tudaPythonDir}/${module_PACKAGE}" COMPONENT python)
 endfunction()

@@ -36,7 +36,8 @@ if(TUDA_COMPRESSION)
   set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libarchive-dev, zlib1g-dev, libbz2-dev, liblzma-dev, libzstd-dev, liblz4-dev, pkg-config")
 endif()
 
-# The module is built for one Python and against one numpy, which dpkg-shlibdeps cannot see.
+# The module is built for one Python and against one numpy, which dpkg-shlibdeps cannot see, and
+# links the host library of the tuda package of the same version.
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-tuda)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 string(CONCAT CPACK_DEBIAN_PYTHON_DESCRIPTION
@@ -46,7 +47,7 @@ if(TUDA_PYTHON)
   find_package(Python3 REQUIRED COMPONENTS Interpreter NumPy)
   math(EXPR nextMinor "${Python3_VERSION_MINOR} + 1")
   set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
-      "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${nextMinor}), python3-numpy (>= 1:${Python3_NumPy_VERSION})")
+      "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${nextMinor}), python3-numpy (>= 1:${Python3_NumPy_VERSION}), tuda (= ${PROJECT_VERSION})")
 endif()
 
 include(CPack)

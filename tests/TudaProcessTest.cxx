@@ -53,6 +53,19 @@ class TudaProcessTest : public testing::Test {
     _exit(127);
   }
 
+  // Writes `block` into the pipe `fifo` that `child` reads, then sends Ctrl-C while the child
+  // waits for the next block.
+  static void InterruptAfter(pid_t child, const std::string& fifo, const std::string& block)
+  {
+    const int writer = open(fifo.c_str(), O_WRONLY);
+    ASSERT_EQ(write(writer, block.data(), block.size()), static_cast<ssize_t>(block.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(child, SIGINT);
+    // The read of the next block waits for data or the end of the pipe.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    close(writer);
+  }
+
   static int Wait(pid_t child)
   {
     int status = 0;
@@ -174,19 +187,36 @@ TEST_F(TudaProcessTest, InterruptEndsAsInterrupted)
     const pid_t child = Start({command, fifo}, null, errPipe[1]);
     close(errPipe[1]);
     close(null);
-    const int writer = open(fifo.c_str(), O_WRONLY);
-    const std::string block = firstBlock;
-    ASSERT_EQ(write(writer, block.data(), block.size()), static_cast<ssize_t>(block.size()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    kill(child, SIGINT);
-    // The read of the next block waits for data or the end of the pipe.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    close(writer);
+    InterruptAfter(child, fifo, firstBlock);
     const std::string err = ReadAll(errPipe[0]);
     close(errPipe[0]);
     EXPECT_EQ(ExitStatus(Wait(child)), 130) << command;
     EXPECT_EQ(err, "tuda " + command + ": interrupted\n");
   }
+}
+
+// The reader meets the end of its data when Ctrl-C cancels the wait, not the end of the file.
+TEST_F(TudaProcessTest, InterruptedStatDoesNotCallTheFileReadToItsEnd)
+{
+  std::ifstream file(Generate("run.dat", "1"), std::ios::binary);
+  const std::string firstBlock(std::istreambuf_iterator<char>(file), {});
+  const std::string fifo = folder.Path("run.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  int outPipe[2];
+  int errPipe[2];
+  ASSERT_EQ(pipe(outPipe), 0);
+  ASSERT_EQ(pipe(errPipe), 0);
+  const pid_t child = Start({"stat", "--json", fifo}, outPipe[1], errPipe[1]);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  InterruptAfter(child, fifo, firstBlock);
+  const std::string out = ReadAll(outPipe[0]);
+  const std::string err = ReadAll(errPipe[0]);
+  close(outPipe[0]);
+  close(errPipe[0]);
+  EXPECT_EQ(ExitStatus(Wait(child)), 130);
+  EXPECT_EQ(err, "OpenDataFile: Opened data file " + fifo + "\ntuda stat: interrupted\n");
+  EXPECT_NE(out.find("\"read_to_end\":false,\"blocks\":1,"), std::string::npos) << out;
 }
 
 TEST_F(TudaProcessTest, InterruptedGenLeavesNothingBehind)

@@ -5,11 +5,11 @@
 #include <iostream>
 
 #include "reader/TTudaData.h"
-#include "tools/Interrupt.h"
 
-bool OpenData(TTudaData& reader, const std::string& file, const std::string& command, const InterruptWatch& watch)
+bool OpenData(TTudaData& reader, const std::string& file, const std::string& command,
+              const std::atomic<bool>& cancel)
 {
-  reader.fSource.SetCancel(&watch.Flag());
+  reader.fSource.SetCancel(&cancel);
   reader.OpenDataFile(file.c_str());
   if (reader.fFile.is_open()) return true;
   const int reason = reader.fSource.OpenErrorNumber();

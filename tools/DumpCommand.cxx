@@ -49,7 +49,9 @@ class DumpCommand : public Command {
     account.Install(reader);
     window.Install(reader);
     const InterruptWatch watch;
-    if (firstBlock.Open(reader, file, watch) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) return kExitDataError;
+    if (firstBlock.Open(reader, file, watch.Flag()) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) {
+      return kExitDataError;
+    }
     const std::vector<std::string> files{file};
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true, 1);
     // Blocks are counted from 1, as the reader's "End of block" line counts them.

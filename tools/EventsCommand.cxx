@@ -52,7 +52,7 @@ class EventsCommand : public Command {
     bool allRead = true;
     for (const std::string& file : files) {
       if (!KeepGoing(watch)) break;
-      const FirstBlockCheck::Start start = firstBlock.Open(reader, file, watch);
+      const FirstBlockCheck::Start start = firstBlock.Open(reader, file, watch.Flag());
       allRead = allRead && start != FirstBlockCheck::kRefused && reader.fFile.is_open();
       if (start == FirstBlockCheck::kRefused) continue;
       // A file read only because of --force floods the console with the reader's lines.
@@ -65,7 +65,7 @@ class EventsCommand : public Command {
           event->Clear(nullptr);
           progress.Tick();
         }
-      } while (follow.ReadsAgain(reader, file, firstBlock, watch));
+      } while (follow.ReadsAgain(reader, file, firstBlock, watch.Flag()));
       allRead = allRead && !reader.fSource.Damaged();
     }
     progress.Clear();

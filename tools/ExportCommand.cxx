@@ -148,7 +148,7 @@ class ExportCommand : public Command {
     uint64_t number = 0;
     bool going = true;
     for (auto file = files.begin(); file != files.end() && going; ++file) {
-      if (firstBlock.Open(reader, *file, watch) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) {
+      if (firstBlock.Open(reader, *file, watch.Flag()) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) {
         allRead = false;
         continue;
       }
@@ -165,7 +165,7 @@ class ExportCommand : public Command {
           event->Clear(nullptr);
           progress.Tick();
         }
-      } while (going && follow.ReadsAgain(reader, *file, firstBlock, watch));
+      } while (going && follow.ReadsAgain(reader, *file, firstBlock, watch.Flag()));
       allRead = allRead && !reader.fSource.Damaged();
     }
     progress.Clear();

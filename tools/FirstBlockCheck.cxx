@@ -39,7 +39,8 @@ bool FirstBlockCheck::Passes(const std::vector<std::string>& files) const
   return passes;
 }
 
-FirstBlockCheck::Start FirstBlockCheck::Open(TTudaData& reader, const std::string& file, const InterruptWatch& watch) const
+FirstBlockCheck::Start FirstBlockCheck::Open(TTudaData& reader, const std::string& file,
+                                             const std::atomic<bool>& cancel) const
 {
   uint64_t size = 0;
   if (IsRegularFile(file, size)) {
@@ -47,10 +48,10 @@ FirstBlockCheck::Start FirstBlockCheck::Open(TTudaData& reader, const std::strin
     BlockStart start;
     std::string error;
     const Start judged = CheckFileStart(file, start, error) ? Judged(file, start, reader.Errors()) : kDataBlock;
-    if (judged != kRefused) OpenData(reader, file, command, watch);
+    if (judged != kRefused) OpenData(reader, file, command, cancel);
     return judged;
   }
-  if (!OpenData(reader, file, command, watch)) return kDataBlock;
+  if (!OpenData(reader, file, command, cancel)) return kDataBlock;
   const std::string_view bytes = reader.fSource.Ahead(TEGBlockSize);
   return Judged(file, CheckBlockStart(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
                 reader.Errors());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -7,8 +8,6 @@
 
 #include "reader/TTudaData.h"
 #include "tools/FileCheck.h"
-
-class InterruptWatch;
 
 // The look every data-reading subcommand takes at the first block of each file before it decodes
 // anything: a file whose first block is not a data block is refused, one line each,
@@ -36,6 +35,8 @@ class FirstBlockCheck {
 
   // Declares --force on the command's app and tells of the refusal after its footer.
   void Declare(CLI::App& app, Refusal refusal);
+  // What --force sets, for a caller without a command line.
+  void SetForce(bool decodeAnyway) { force = decodeAnyway; }
 
   // For a command that hands its files to the node: false, with a line for each regular file
   // refused, when any is.
@@ -43,8 +44,8 @@ class FirstBlockCheck {
   // Opens `file` in `reader` unless its first block is refused; the refusal line goes to the
   // reader's error stream (a reader on a worker thread has its lines gathered). Whether the file
   // opened is the reader's to tell; one that does not is given the system's reason. Reads end
-  // as at the end of the data once `watch` sees Ctrl-C.
-  Start Open(TTudaData& reader, const std::string& file, const InterruptWatch& watch) const;
+  // as at the end of the data once `cancel` is raised (by Ctrl-C), from any thread.
+  Start Open(TTudaData& reader, const std::string& file, const std::atomic<bool>& cancel) const;
 
  private:
   Start Judged(const std::string& file, const BlockStart& start, std::ostream& errors) const;

@@ -63,10 +63,10 @@ std::optional<uint64_t> FollowOptions::Restarts(TTudaData& reader, const std::st
 }
 
 bool FollowOptions::ReadsAgain(TTudaData& reader, const std::string& file, const FirstBlockCheck& firstBlock,
-                               const InterruptWatch& watch) const
+                               const std::atomic<bool>& cancel) const
 {
-  return !watch.Interrupted() && Restarts(reader, file) &&
-         firstBlock.Open(reader, file, watch) != FirstBlockCheck::kRefused && reader.fFile.is_open();
+  return !cancel.load(std::memory_order_relaxed) && Restarts(reader, file) &&
+         firstBlock.Open(reader, file, cancel) != FirstBlockCheck::kRefused && reader.fFile.is_open();
 }
 
 bool FollowOptions::EndedIdle(const TTudaData& reader) const

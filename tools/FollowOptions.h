@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -7,7 +8,6 @@
 
 #include "reader/TTudaData.h"
 #include "tools/FirstBlockCheck.h"
-#include "tools/Interrupt.h"
 
 namespace CLI {
 class App;
@@ -32,10 +32,10 @@ class FollowOptions {
   // again from its start, the items of the unfinished event held from the old run, which are
   // dropped, told in one line on the reader's error stream; nothing otherwise.
   std::optional<uint64_t> Restarts(TTudaData& reader, const std::string& file) const;
-  // After the reader ran out of data: true when Ctrl-C did not come, the file is to be read again
-  // from its start (see Restarts) and it opened again, as `firstBlock` opens it.
+  // After the reader ran out of data: true when `cancel` (Ctrl-C) was not raised, the file is to
+  // be read again from its start (see Restarts) and it opened again, as `firstBlock` opens it.
   bool ReadsAgain(TTudaData& reader, const std::string& file, const FirstBlockCheck& firstBlock,
-                  const InterruptWatch& watch) const;
+                  const std::atomic<bool>& cancel) const;
   // Whether the reading ended because the file did not grow for the idle time.
   bool EndedIdle(const TTudaData& reader) const;
 

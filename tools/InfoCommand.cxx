@@ -43,7 +43,9 @@ class InfoCommand : public Command {
     account.CapReaderLines(true);
     window.Install(reader);
     const InterruptWatch watch;
-    if (firstBlock.Open(reader, file, watch) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) return kExitDataError;
+    if (firstBlock.Open(reader, file, watch.Flag()) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) {
+      return kExitDataError;
+    }
 
     const std::vector<std::string> files{file};
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), false,

@@ -19,15 +19,21 @@ KindHistogram::KindHistogram(const SpectrumKind& kind, uint32_t bins)
 
 void KindHistogram::Fill(const std::vector<short>& channels, const std::vector<short>& values)
 {
-  const size_t items = std::min(channels.size(), values.size());
+  // A short and an unsigned short may alias each other: the node's lists are read in place.
+  Fill(reinterpret_cast<const uint16_t*>(channels.data()), reinterpret_cast<const uint16_t*>(values.data()),
+       std::min(channels.size(), values.size()));
+}
+
+void KindHistogram::Fill(const uint16_t* channels, const uint16_t* values, size_t items)
+{
   for (size_t i = 0; i < items; ++i) {
-    const uint16_t channel = static_cast<uint16_t>(channels[i]);
+    const uint16_t channel = channels[i];
     if (channel >= kind.channels) {
       ++outsideItems;
       continue;
     }
     if (notes.size() == kBatchNotes) CountNotes();
-    notes.push_back(channel * bins + BinOf(static_cast<uint16_t>(values[i])));
+    notes.push_back(channel * bins + BinOf(values[i]));
   }
   ++multiplicity[std::min<size_t>(items, kMultiplicityBins - 1)];
 }

@@ -25,6 +25,8 @@ class KindHistogram {
   // One event's items: channel i with value i. Both lists are read as unsigned 16-bit numbers,
   // up to the shorter one's length. A channel beyond the kind's channels is counted apart.
   void Fill(const std::vector<short>& channels, const std::vector<short>& values);
+  // The same for `items` items given as arrays.
+  void Fill(const uint16_t* channels, const uint16_t* values, size_t items);
 
   const SpectrumKind& Kind() const { return kind; }
   uint32_t Bins() const { return bins; }

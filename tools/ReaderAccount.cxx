@@ -78,7 +78,7 @@ void AccountingReporter::TrailingPiece(uint64_t bytes)
   ++account.trailingPieces;
 }
 
-void WriteAccountLine(const std::string& name, const ReaderAccount& account, const std::string& more)
+std::string AccountText(const ReaderAccount& account)
 {
   std::string losses;
   for (size_t cause = 0; cause < kTudaCauses; ++cause) {
@@ -92,6 +92,12 @@ void WriteAccountLine(const std::string& name, const ReaderAccount& account, con
                                 GroupedCount(account.trailingPieces, "trailing piece") +
                                 " shorter than a block not decoded");
   }
+  return losses;
+}
+
+void WriteAccountLine(const std::string& name, const ReaderAccount& account, const std::string& more)
+{
+  const std::string losses = AccountText(account);
   if (losses.empty()) return;
   std::cerr << "tuda " << name << ": " << (more.empty() ? losses : Joined(losses, more)) << std::endl;
 }

@@ -63,6 +63,10 @@ class AccountingReporter : public TTudaReporter {
   std::array<uint64_t, kTudaCauses> linesWritten{};  // while capped, up to one past the cap
 };
 
+// "1,039,082 words in 9,120 blocks not decoded (...)": what was lost, cause by cause; empty when
+// nothing was. Zero padding after the data length and the items held at the end are not lost.
+std::string AccountText(const ReaderAccount& account);
+
 // "tuda NAME: 1,039,082 words in 9,120 blocks not decoded (...); tuda stat shows more" on
 // standard error when anything was lost: no line when nothing was. Zero padding after the data
 // length and the items held at the end of the data are not lost. `more` ends the line.

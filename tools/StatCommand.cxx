@@ -7,8 +7,6 @@
 #include <memory>
 #include <thread>
 
-#include <nlohmann/json.hpp>
-
 #include "tools/CommandLine.h"
 #include "tools/ExitStatus.h"
 #include "tools/FileJobs.h"
@@ -18,6 +16,7 @@
 #include "tools/OptionChecks.h"
 #include "tools/OutputCheck.h"
 #include "tools/ReaderProgress.h"
+#include "tools/StatJson.h"
 #include "tools/StatTally.h"
 #include "tools/Text.h"
 #include "tools/ZstdWindowOption.h"
@@ -27,21 +26,9 @@ namespace {
 constexpr const char* kName = "stat";
 // Indexed by GroupKind; groups outside the sets make no item of their own.
 const char* const kKindNames[kGroupKinds] = {"ADC", "TDC", "EPICS", "scaler", "none", "none"};
-// Indexed by GroupKind, as the exports name the kinds.
-const char* const kKindKeys[kItemKinds] = {kAdcKindName, kTdcKindName, kEpicsKindName, kScalerKindName};
 constexpr size_t kGroupDigits = 3;
 constexpr size_t kKindColumn = 8;
 constexpr size_t kLabelColumn = 22;
-
-// One named file as the summary sees it: its tally and, in the order the files were named, the
-// items delivered from it and held at its end by one reader reading every file in turn.
-struct FileResult {
-  std::string name;
-  FileTally tally;
-  ItemCounts delivered{};
-  ItemCounts held{};
-  std::string heldGoesTo;  // the next file opened, or empty: never delivered
-};
 
 struct Summary {
   std::vector<FileResult> files;  // every file named and handed on, opened or not
@@ -97,13 +84,6 @@ std::string KindCounts(const ItemCounts& items)
     text += std::string(kind ? ", " : "") + kKindNames[kind] + ' ' + std::to_string(items[kind]);
   }
   return text;
-}
-
-ItemCounts DecodedItems(const FileTally& tally)
-{
-  ItemCounts items{};
-  for (size_t kind = 0; kind < kItemKinds; ++kind) items[kind] = tally.Items(static_cast<GroupKind>(kind));
-  return items;
 }
 
 void PrintItems(const Summary& summary)
@@ -195,39 +175,6 @@ void PrintSummary(const Summary& summary, double seconds)
 
 // ---- JSON --------------------------------------------------------------------------------------
 
-nlohmann::ordered_json KindObject(const ItemCounts& items)
-{
-  nlohmann::ordered_json object = nlohmann::ordered_json::object();
-  for (size_t kind = 0; kind < kItemKinds; ++kind) object[kKindKeys[kind]] = items[kind];
-  return object;
-}
-
-nlohmann::ordered_json FileObject(const FileResult& file)
-{
-  const FileTally& tally = file.tally;
-  nlohmann::ordered_json object;
-  object["file"] = file.name;
-  object["read_to_end"] = tally.readToEnd;
-  object["blocks"] = tally.blocks;
-  object["swapped_blocks"] = tally.swappedBlocks;
-  object["events"] = tally.events;
-  object["items"] = KindObject(DecodedItems(tally));
-  nlohmann::ordered_json groups = nlohmann::ordered_json::object();
-  for (unsigned group = 0; group < kGroupNumbers; ++group) {
-    if (tally.itemsPerGroup[group] > 0) groups[std::to_string(group)] = tally.itemsPerGroup[group];
-  }
-  object["items_per_group"] = groups;
-  object["items_delivered"] = KindObject(file.delivered);
-  object["items_held_at_end"] = KindObject(file.held);
-  object["held_items_carried_into"] =
-      file.heldGoesTo.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(file.heldGoesTo);
-  nlohmann::ordered_json bytes = nlohmann::ordered_json::object();
-  for (const LedgerEntry& entry : ByteLedger(tally)) bytes[entry.key] = entry.bytes;
-  object["bytes"] = bytes;
-  object["compressed_padding"] = tally.compressedPadding;
-  return object;
-}
-
 void PrintJson(const Summary& summary)
 {
   for (const FileResult& file : summary.files) {
@@ -287,7 +234,7 @@ class StatCommand : public Command {
         files.size(), static_cast<unsigned>(jobs),
         [&](size_t index) {
           Job job{FileTally(), std::make_unique<GatheredLines>()};
-          job.tally = TallyFile(files[index], *job.lines, watch, bytesRead, firstBlock, window, follow);
+          job.tally = TallyFile(files[index], *job.lines, watch.Flag(), bytesRead, firstBlock, window, follow);
           return job;
         },
         [&](size_t index, Job& job) {

@@ -11,8 +11,12 @@ size_t IndexOf(TTudaCause cause) { return static_cast<size_t>(cause); }
 // are left out, since the tally shows the drops.
 class StatReporter : public AccountingReporter {
  public:
-  StatReporter(GatheredLines& lines, FileTally& tally, const TByteSource& source, std::atomic<uint64_t>& bytesRead)
-      : AccountingReporter(lines.Output(), lines.Errors(), kNoDropLines), tally(tally), bytesRead(source, bytesRead)
+  StatReporter(GatheredLines& lines, FileTally& tally, const TByteSource& source, std::atomic<uint64_t>& bytesRead,
+               const std::function<void()>& afterBlock)
+      : AccountingReporter(lines.Output(), lines.Errors(), kNoDropLines),
+        tally(tally),
+        bytesRead(source, bytesRead),
+        afterBlock(afterBlock)
   {
   }
 
@@ -25,6 +29,7 @@ class StatReporter : public AccountingReporter {
 
   FileTally& tally;
   SharedBytesRead bytesRead;
+  const std::function<void()>& afterBlock;
 };
 
 void StatReporter::BlockEnded(const TTudaBlockAccount& block)
@@ -43,6 +48,7 @@ void StatReporter::BlockEnded(const TTudaBlockAccount& block)
   tally.markerWords += block.markerWords;
   tally.fillWords += block.fillWords;
   bytesRead.Update();
+  if (afterBlock) afterBlock();
 }
 
 void StatReporter::CountWordsAfterLength(const TTudaBlockAccount& block)
@@ -105,31 +111,31 @@ uint64_t FileTally::Items(GroupKind kind) const
   return items;
 }
 
-FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
+FileTally TallyFile(const std::string& name, GatheredLines& lines, const std::atomic<bool>& cancel,
                     std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock,
-                    const ZstdWindowOption& window, const FollowOptions& follow)
+                    const ZstdWindowOption& window, const FollowOptions& follow,
+                    const std::function<void()>& afterBlock)
 {
   FileTally tally;
   TTudaData reader;
-  StatReporter reporter(lines, tally, reader.fSource, bytesRead);
+  StatReporter reporter(lines, tally, reader.fSource, bytesRead, afterBlock);
   reader.SetReporter(&reporter);
   window.Install(reader);
   follow.Apply(reader, {});
-  tally.opened = firstBlock.Open(reader, name, watch) != FirstBlockCheck::kRefused && reader.fFile.is_open();
+  tally.opened = firstBlock.Open(reader, name, cancel) != FirstBlockCheck::kRefused && reader.fFile.is_open();
   tally.followRefused = tally.opened && !follow.Accepts(reader, name);
   if (!tally.opened || tally.followRefused) return tally;
   do {
     TTudaEvent* event = nullptr;
-    while (!watch.Interrupted() && (event = reader.GetNextEvent()) != nullptr) {
+    while (!cancel.load(std::memory_order_relaxed) && (event = reader.GetNextEvent()) != nullptr) {
       AddItems(tally.delivered, ItemsOf(*event));
       event->Clear(nullptr);
     }
-    // Ctrl-C ends the data as their end would: a file it cut short was not read to its end.
-    tally.readToEnd = event == nullptr && !watch.Interrupted();
-  } while (follow.ReadsAgain(reader, name, firstBlock, watch));
+    tally.readToEnd = event == nullptr;
+  } while (follow.ReadsAgain(reader, name, firstBlock, cancel));
   tally.damaged = reader.fSource.Damaged();
-  // Damaged compressed data end the file early: its end was never reached.
-  tally.readToEnd = tally.readToEnd && !tally.damaged;
+  // Damaged compressed data, like a cancelled read, end the file early: its end was never reached.
+  tally.readToEnd = tally.readToEnd && !tally.damaged && !reader.fSource.Cancelled();
   tally.compressedPadding = reader.fSource.PaddingBytes();
   tally.account = reporter.Account();
   return tally;

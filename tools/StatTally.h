@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,6 @@
 #include "tools/FirstBlockCheck.h"
 #include "tools/FollowOptions.h"
 #include "tools/GatheredLines.h"
-#include "tools/Interrupt.h"
 #include "tools/ReaderAccount.h"
 #include "tools/ZstdWindowOption.h"
 
@@ -67,13 +67,16 @@ struct FileTally {
 };
 
 // Reads the file `name` to its end with a reader of its own, whose lines go to `lines`; stops
-// early after Ctrl-C. `bytesRead` grows by each block as it is used up, for a progress line
-// drawn on another thread. A file whose first block `firstBlock` refuses counts as not opened;
-// `readToEnd` is true only when the reader met the file's normal end; `window` allows zstd
-// frames their window; `follow` reads the file on as it grows.
-FileTally TallyFile(const std::string& name, GatheredLines& lines, const InterruptWatch& watch,
+// early once `cancel` is raised (by Ctrl-C): the reader's data then end as at the end of the file.
+// `bytesRead` grows by each block as it is used up, for a progress line drawn on another thread.
+// A file whose first block `firstBlock` refuses counts as not opened; `readToEnd` is true only
+// when the reader met the file's normal end; `window` allows zstd frames their window.
+// `follow` reads the file on as it grows. `afterBlock`, when given, is called on the reading thread after each block (a caller that
+// raises `cancel` itself looks for its interrupt there).
+FileTally TallyFile(const std::string& name, GatheredLines& lines, const std::atomic<bool>& cancel,
                     std::atomic<uint64_t>& bytesRead, const FirstBlockCheck& firstBlock,
-                    const ZstdWindowOption& window, const FollowOptions& follow);
+                    const ZstdWindowOption& window, const FollowOptions& follow,
+                    const std::function<void()>& afterBlock = nullptr);
 
 // One category of the byte ledger: its key in JSON, its label, its bytes, and whether its bytes
 // were decoded or otherwise accounted (header, marker, fill) rather than left undecoded.

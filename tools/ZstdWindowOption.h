@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
@@ -12,6 +13,9 @@
 class ZstdWindowOption {
  public:
   void Declare(CLI::App& app);
+  // What the option sets, for a caller without a command line: empty when a window of 2^`log`
+  // bytes is allowed (0: the library's default), else why not.
+  std::string Set(uint64_t log);
   // Tells `reader` before it opens a file; nothing when the option was not given.
   void Install(TTudaData& reader) const { reader.fSource.SetZstdWindowLog(static_cast<unsigned>(log)); }
 
