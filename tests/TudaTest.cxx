@@ -147,6 +147,13 @@ std::string WithoutReadLine(const std::string& text)
   return text.substr(0, at + 1) + text.substr(text.find('\n', at + 1) + 1);
 }
 
+// The monitor is a program beside tuda, listed where the build has it.
+#ifdef TUDA_MONITOR
+constexpr const char* kMonitorLine = "  monitor Serve a web page of a run's spectra while it is read\n";
+#else
+constexpr const char* kMonitorLine = "";
+#endif
+
 TEST_F(TudaTest, HelpListsEverySubcommand)
 {
   EXPECT_EQ(Run({"--help"}), kExitOk);
@@ -162,8 +169,8 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
             "  stat    Summarise data files at a glance\n"
             "  check   Tell whether files hold data this reader decodes as written\n"
             "  export  Write every decoded item as HDF5 or CSV\n"
-            "  spectra Draw the spectra the source node delivers\n"
-            "  help    Show the help of tuda or of one subcommand\n\n"
+            "  spectra Draw the spectra the source node delivers\n" +
+                std::string(kMonitorLine) + "  help    Show the help of tuda or of one subcommand\n\n"
             "Run 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
             "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
             "2 on a usage error, 130 after Ctrl-C.\n\n"

@@ -1,6 +1,7 @@
 #include "tools/Tuda.h"
 
 #include <iostream>
+#include <vector>
 
 #include "reader/TCodec.h"
 
@@ -49,8 +50,12 @@ const CommandEntry* const kCommands[] = {&kRunCommand,    &kEventsCommand,  &kGe
                                          &kInfoCommand,   &kStatCommand,    &kCheckCommand, &kExportCommand,
                                          &kSpectraCommand, &kHelpCommand};
 
-// Subcommands that are programs of their own beside tuda.
-const ProgramEntry* const kPrograms[] = {&kMonitorProgram};
+// Subcommands that are programs of their own beside tuda, as far as this build has them.
+const std::vector<const ProgramEntry*> kPrograms{
+#ifdef TUDA_MONITOR
+    &kMonitorProgram,
+#endif
+};
 
 constexpr size_t kNameColumn = 8;
 
@@ -78,8 +83,13 @@ void PrintOverview(std::ostream& out)
   const auto line = [&out](const char* name, const char* summary) {
     out << "  " << Padded(name, kNameColumn) << summary << '\n';
   };
-  for (const CommandEntry* entry : kCommands) line(entry->name, entry->summary);
-  for (const ProgramEntry* entry : kPrograms) line(entry->name, entry->summary);
+  for (const CommandEntry* entry : kCommands) {
+    // Help comes last, after the programs beside tuda.
+    if (entry == &kHelpCommand) {
+      for (const ProgramEntry* program : kPrograms) line(program->name, program->summary);
+    }
+    line(entry->name, entry->summary);
+  }
   out << "\nRun 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
          "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
          "2 on a usage error, 130 after Ctrl-C.\n";
