@@ -8,13 +8,16 @@
 // reader's byte source was given, so that the reader ends as at the end of its data and nothing
 // is thrown through it; the caller then throws Interrupted, and, back under the lock, raises the
 // pending exception. No signal handler is installed here. Off the main thread Python acts on no
-// signal, so a read on a worker thread (a dask task) is never cancelled.
+// signal, so a read on a worker thread (a dask task) takes no lock and is never cancelled.
 struct Interrupted {};
 
 // One read's look: made and used on the thread that decodes; the flag is read by the byte
 // source's helper thread too.
 class InterruptLook {
  public:
+  // At import, with Python's lock held: which thread is Python's main thread.
+  static void NoteMainThread();
+  InterruptLook();
   // After each block, with Python's lock released.
   void AfterBlock();
   // For TByteSource::SetCancel and the tools' reads.
@@ -24,5 +27,6 @@ class InterruptLook {
   void ThrowIfRaised() const;
 
  private:
+  const bool onMainThread;
   std::atomic<bool> cancel{false};
 };

@@ -129,6 +129,7 @@ std::string CodecOf(const std::string& file)
 PYBIND11_MODULE(_tuda, module)
 {
   module.doc() = "The reader of TUDA list-mode data files, for the package tuda";
+  InterruptLook::NoteMainThread();
   module.attr("__version__") = TUDA_PROJECT_VERSION;
   module.attr("BLOCK_BYTES") = TEGBlockSize;
   module.attr("KIND_BITS") = py::dict(py::arg("adc") = unsigned(kAdcBit), py::arg("tdc") = unsigned(kTdcBit),
