@@ -22,8 +22,15 @@ PARTITION_BYTES = 64 * 2**20
 _TO_THE_END = 2**64 - 1
 
 
+def _narrow_histogram(name, kind, bins, force, zstd_window_log):
+    """tuda.histogram of one file, its counts in the narrowest type that holds them: the counts
+    travel between workers to be summed, and a file's bins rarely hold more than a few thousand."""
+    counts, edges = tuda.histogram(name, kind=kind, bins=bins, force=force, zstd_window_log=zstd_window_log)
+    return counts.astype(np.min_scalar_type(counts.max()), copy=False), edges
+
+
 def _sum(histograms):
-    counts = histograms[0][0].copy()
+    counts = histograms[0][0].astype(np.uint64)
     for more, _ in histograms[1:]:
         counts += more
     return counts, histograms[0][1]
@@ -31,8 +38,7 @@ def _sum(histograms):
 
 def histogram(files, kind="adc", bins=None, force=False, zstd_window_log=None):
     """A dask Delayed of (counts, edges): the sum of tuda.histogram over each file read alone."""
-    parts = [dask.delayed(tuda.histogram, pure=True)(name, kind=kind, bins=bins, force=force,
-                                                     zstd_window_log=zstd_window_log)
+    parts = [dask.delayed(_narrow_histogram, pure=True)(name, kind, bins, force, zstd_window_log)
              for name in tuda._names(files)]
     return dask.delayed(_sum, pure=True)(parts)
 
