@@ -36,12 +36,6 @@ void PrintTo(const CodecCase& codec, std::ostream* out)
   *out << CodecName(codec.codec);
 }
 
-std::string ReadFile(const std::string& path)
-{
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 void WriteFile(const std::string& path, const std::string& bytes)
 {
   std::ofstream(path, std::ios::binary) << bytes;

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -11,6 +15,25 @@
 
 // What every test program shares: the console captured as text, and a scratch folder for the
 // data files a test writes.
+
+// A file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::string& path)
+{
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Everything read from the descriptor until its end.
+inline std::string ReadAll(int descriptor)
+{
+  std::string text;
+  char chunk[4096];
+  ssize_t got = 0;
+  while ((got = read(descriptor, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
+    if (got > 0) text.append(chunk, static_cast<size_t>(got));
+  }
+  return text;
+}
 
 // What a piece of code wrote on standard output and standard error.
 struct Console {

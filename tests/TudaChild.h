@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/TestSupport.h"
+
 // The built program TUDA_PROGRAM_PATH as a child process, for tests that need a real process:
 // signals, and files that grow while it reads them.
 
@@ -33,16 +35,20 @@ inline bool WaitFor(const std::function<bool()>& condition)
   return true;
 }
 
-inline std::string ReadFile(const std::string& path)
-{
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 inline void Append(const std::string& path, const std::string& bytes)
 {
   std::ofstream file(path, std::ios::binary | std::ios::app);
   file << bytes;
+}
+
+// In a forked child: becomes `tuda ARGS`.
+[[noreturn]] inline void ExecTuda(const std::vector<std::string>& args)
+{
+  std::vector<char*> argv{const_cast<char*>(TUDA_PROGRAM_PATH)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  execv(TUDA_PROGRAM_PATH, argv.data());
+  _exit(127);
 }
 
 // A child running `tuda ARGS` with standard error on a pipe, read as it comes, and standard
@@ -59,11 +65,7 @@ class Child {
       dup2(errPipe[1], STDERR_FILENO);
       const int out = outPath.empty() ? -1 : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (out >= 0) dup2(out, STDOUT_FILENO);
-      std::vector<char*> argv{const_cast<char*>(TUDA_PROGRAM_PATH)};
-      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-      argv.push_back(nullptr);
-      execv(TUDA_PROGRAM_PATH, argv.data());
-      _exit(127);
+      ExecTuda(args);
     }
     close(errPipe[1]);
     err = errPipe[0];

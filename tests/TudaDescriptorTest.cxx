@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tests/TudaChild.h"
 
 // The built program TUDA_PROGRAM_PATH as a child process whose standard descriptors are closed,
 // sockets or pipes, and that is sent signals while it waits for data that do not come.
@@ -25,25 +26,8 @@
 namespace {
 
 constexpr int kClosed = -1;
-constexpr std::chrono::seconds kPromptly{10};
 constexpr const char* kDescriptorReason = ": -: Bad file descriptor\n";
 
-std::string ReadAll(int descriptor)
-{
-  std::string text;
-  char chunk[4096];
-  ssize_t got = 0;
-  while ((got = read(descriptor, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
-    if (got > 0) text.append(chunk, static_cast<size_t>(got));
-  }
-  return text;
-}
-
-std::string FileText(const std::string& path)
-{
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 class TudaDescriptorTest : public testing::Test {
  protected:
@@ -64,11 +48,7 @@ class TudaDescriptorTest : public testing::Test {
       dup2(errPipe[1], STDERR_FILENO);
       Place(in, STDIN_FILENO);
       Place(out, STDOUT_FILENO);
-      std::vector<char*> argv{const_cast<char*>(TUDA_PROGRAM_PATH)};
-      for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-      argv.push_back(nullptr);
-      execv(TUDA_PROGRAM_PATH, argv.data());
-      _exit(127);
+      ExecTuda(args);
     }
     close(errPipe[1]);
     return Child{pid, errPipe[0]};
@@ -87,11 +67,11 @@ class TudaDescriptorTest : public testing::Test {
   // while it runs, goes to `err`. Fails the test and kills it when it does not end promptly.
   static int Finish(Child& child, std::string& err)
   {
-    const auto deadline = std::chrono::steady_clock::now() + kPromptly;
+    const auto deadline = Clock::now() + kPatience;
     int status = 0;
     err.clear();
     while (waitpid(child.pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
+      if (Clock::now() > deadline) {
         ADD_FAILURE() << "the program did not end";
         kill(child.pid, SIGKILL);
         waitpid(child.pid, &status, 0);
@@ -130,8 +110,8 @@ class TudaDescriptorTest : public testing::Test {
     const int null = open("/dev/null", O_RDWR);
     Child child = Start(args, null, null);
     close(null);
-    const auto deadline = std::chrono::steady_clock::now() + kPromptly;
-    while (!Catches(child.pid, signalNumber) && std::chrono::steady_clock::now() < deadline) {
+    const auto deadline = Clock::now() + kPatience;
+    while (!Catches(child.pid, signalNumber) && Clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -244,7 +224,7 @@ TEST_F(TudaDescriptorTest, OutputFileNeverTakesAClosedStandardOutput)
   std::string err;
   EXPECT_EQ(Run({"export", data, "--out", csv}, STDIN_FILENO, kClosed, err), 1);
   EXPECT_TRUE(EndsWith(err, "tuda export" + lost)) << err;
-  EXPECT_EQ(FileText(csv).substr(0, FileText(csv).find('\n')), "event,kind,channel,value");
+  EXPECT_EQ(ReadFile(csv).substr(0, ReadFile(csv).find('\n')), "event,kind,channel,value");
   EXPECT_EQ(Run({"events", data}, STDIN_FILENO, kClosed, err), 1);
   EXPECT_EQ(err, "tuda events" + lost);
 }
@@ -264,7 +244,7 @@ TEST_F(TudaDescriptorTest, ClosedStandardInputIsAnErrorInEveryCommand)
 
 TEST_F(TudaDescriptorTest, StandardInputIsReadFromASocket)
 {
-  const std::string block = FileText(Generate("run.dat", "1"));
+  const std::string block = ReadFile(Generate("run.dat", "1"));
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"stat", "-"}, {"run", "--file", "-", "--print", "none", "--stats"}}) {
     int sockets[2];

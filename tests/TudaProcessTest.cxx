@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tests/TudaChild.h"
 
 // The built program TUDA_PROGRAM_PATH as a child process: failed writes, closed pipes, Ctrl-C
 // and the progress line, which only a real process with real descriptors shows.
@@ -23,17 +24,6 @@
 namespace {
 
 constexpr const char* kClearLine = "\r\033[K";
-
-std::string ReadAll(int descriptor)
-{
-  std::string text;
-  char chunk[4096];
-  ssize_t got = 0;
-  while ((got = read(descriptor, chunk, sizeof chunk)) > 0 || (got < 0 && errno == EINTR)) {
-    if (got > 0) text.append(chunk, static_cast<size_t>(got));
-  }
-  return text;
-}
 
 class TudaProcessTest : public testing::Test {
  protected:
@@ -46,11 +36,7 @@ class TudaProcessTest : public testing::Test {
     signal(SIGINT, SIG_DFL);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    std::vector<char*> argv{const_cast<char*>(TUDA_PROGRAM_PATH)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(TUDA_PROGRAM_PATH, argv.data());
-    _exit(127);
+    ExecTuda(args);
   }
 
   // Writes `block` into the pipe `fifo` that `child` reads, then sends Ctrl-C while the child
@@ -113,11 +99,6 @@ class TudaProcessTest : public testing::Test {
     std::string err;
     EXPECT_EQ(ExitStatus(RunWithOutput({"gen", path, "--blocks", blocks}, STDOUT_FILENO, err)), 0) << err;
     return path;
-  }
-
-  static void WaitFor(const std::function<bool()>& condition)
-  {
-    while (!condition()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 
   ScratchFolder folder;
