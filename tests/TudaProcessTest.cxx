@@ -1,11 +1,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +21,7 @@
 
 #include "tests/TestSupport.h"
 #include "tests/TudaChild.h"
+#include "tests/WrittenRun.h"
 
 // The built program TUDA_PROGRAM_PATH as a child process: failed writes, closed pipes, Ctrl-C
 // and the progress line, which only a real process with real descriptors shows.
@@ -92,6 +97,32 @@ class TudaProcessTest : public testing::Test {
 
   static int ExitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status); }
 
+  // A pseudo-terminal that passes bytes as they are (no \r added): its slave end in `slave`,
+  // its master end returned.
+  static int OpenRawTerminal(int& slave)
+  {
+    termios raw {};
+    cfmakeraw(&raw);
+    int master = -1;
+    EXPECT_EQ(openpty(&master, &slave, nullptr, &raw, nullptr), 0);
+    return master;
+  }
+
+  // Reads `descriptor` into `text` until `until` appears, it ends or patience runs out.
+  static bool ReadUntil(int descriptor, std::string& text, const std::string& until)
+  {
+    const Clock::time_point end = Clock::now() + kPatience;
+    while (text.find(until) == std::string::npos && Clock::now() < end) {
+      pollfd look{descriptor, POLLIN, 0};
+      if (poll(&look, 1, 20) <= 0) continue;
+      char chunk[4096];
+      const ssize_t got = read(descriptor, chunk, sizeof chunk);
+      if (got <= 0) break;
+      text.append(chunk, static_cast<size_t>(got));
+    }
+    return text.find(until) != std::string::npos;
+  }
+
   // Makes a data file of `blocks` blocks with the program itself.
   std::string Generate(const std::string& name, const std::string& blocks)
   {
@@ -149,6 +180,129 @@ TEST_F(TudaProcessTest, ClosedPipeEndsQuietly)
   close(outPipe[1]);
   EXPECT_EQ(ExitStatus(status), -SIGPIPE);
   EXPECT_EQ(err, "");
+}
+
+// ---- Standard output in blocks ----------------------------------------------------------------
+
+// A seqpacket socket keeps each write() one message: counting messages counts writes.
+TEST_F(TudaProcessTest, OutputThatIsNoTerminalIsWrittenInBlocks)
+{
+  const std::string path = Generate("run.dat", "4");
+  const std::string expected = folder.Path("events.txt");
+  const int file = open(expected.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string err;
+  ASSERT_EQ(ExitStatus(RunWithOutput({"events", path}, file, err)), 0) << err;
+  close(file);
+  int sockets[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, sockets), 0);
+  const pid_t child = Start({"events", path}, sockets[1], STDERR_FILENO);
+  close(sockets[1]);
+  std::string out;
+  size_t writes = 0;
+  std::vector<char> message(1 << 20);
+  ssize_t got = 0;
+  while ((got = recv(sockets[0], message.data(), message.size(), 0)) > 0) {
+    out.append(message.data(), static_cast<size_t>(got));
+    ++writes;
+  }
+  close(sockets[0]);
+  EXPECT_EQ(ExitStatus(Wait(child)), 0);
+  EXPECT_EQ(out, ReadFile(expected));
+  const size_t lines = static_cast<size_t>(std::count(out.begin(), out.end(), '\n'));
+  EXPECT_GT(lines, 10000u);
+  EXPECT_LE(writes, out.size() / 65536 + 1) << lines << " lines";
+}
+
+// Standard error comes after everything standard output was given before it: one file gets
+// what a terminal shows, where every line is written as it comes.
+TEST_F(TudaProcessTest, BothStreamsIntoOneFileKeepTheirOrder)
+{
+  std::vector<WriterEvent> events;
+  for (uint16_t n = 0; n < 3000; ++n) {
+    events.push_back({{tokens::Adc(n % 64, n), tokens::Tdc(n % 32, n)}});
+    if (n % 7 == 0) events.back().tokens.push_back(tokens::Group(1, 0, {n}));
+  }
+  const std::string mixed = folder.Path("mixed.dat");
+  WriteRun(mixed, events, false);
+  const std::string refused = folder.Path("refused.dat");
+  Append(refused, std::string(TEGBlockSize, 'x'));
+  const std::vector<std::string> args{"events", refused, mixed};
+
+  const std::string both = folder.Path("both.txt");
+  const int file = open(both.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  EXPECT_EQ(ExitStatus(Wait(Start(args, file, file))), 1);
+  close(file);
+  int slave = -1;
+  const int master = OpenRawTerminal(slave);
+  const pid_t child = Start(args, slave, slave);
+  close(slave);
+  const std::string shown = ReadAll(master);
+  close(master);
+  EXPECT_EQ(ExitStatus(Wait(child)), 1);
+
+  const std::string written = ReadFile(both);
+  EXPECT_EQ(written, shown);
+  EXPECT_EQ(written.find("tuda events: " + refused + " does not start with a data block"), 0u) << written.substr(0, 200);
+  EXPECT_NE(written.find("tdc:    channel=19 value=2995\nFormatData: ERROR - group data is unused at TUDA\n"),
+            std::string::npos);
+  EXPECT_EQ(written.substr(written.rfind('\n', written.size() - 2) + 1, 13), "tuda events: ");
+}
+
+// As `| head -1`: the reader goes away after the first line.
+TEST_F(TudaProcessTest, ReaderThatLeavesAfterTheFirstLineEndsTheProgram)
+{
+  const std::string path = Generate("run.dat", "20");
+  // Not inherited: the child must not hold the read end open itself.
+  int outPipe[2];
+  ASSERT_EQ(pipe2(outPipe, O_CLOEXEC), 0);
+  int errPipe[2];
+  ASSERT_EQ(pipe2(errPipe, O_CLOEXEC), 0);
+  const pid_t child = Start({"events", path}, outPipe[1], errPipe[1]);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  std::string out;
+  EXPECT_TRUE(ReadUntil(outPipe[0], out, "\n"));
+  close(outPipe[0]);
+  EXPECT_EQ(ReadAll(errPipe[0]), "");
+  close(errPipe[0]);
+  EXPECT_EQ(ExitStatus(Wait(child)), -SIGPIPE);
+  EXPECT_EQ(out.substr(0, out.find('\n') + 1), "OpenDataFile: Opened data file " + path + "\n");
+}
+
+// On a terminal every line is written as it comes: the lines of the first block show while the
+// pipe's writer still holds back the second.
+TEST_F(TudaProcessTest, OutputOnATerminalIsWrittenLineByLine)
+{
+  const std::string firstBlock = ReadFile(Generate("run.dat", "1"));
+  const std::string fifo = folder.Path("run.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  int slave = -1;
+  const int master = OpenRawTerminal(slave);
+  const pid_t child = Start({"events", fifo}, slave, slave);
+  close(slave);
+  const int writer = open(fifo.c_str(), O_WRONLY);
+  ASSERT_EQ(write(writer, firstBlock.data(), firstBlock.size()), static_cast<ssize_t>(firstBlock.size()));
+  std::string shown;
+  EXPECT_TRUE(ReadUntil(master, shown, "TTudaEvent:\n"));
+  close(writer);
+  ReadAll(master);
+  close(master);
+  EXPECT_EQ(ExitStatus(Wait(child)), 0);
+}
+
+// Lines printed before a wait for the file to grow are in the output file during the wait.
+TEST_F(TudaProcessTest, FollowingWritesOutBeforeItWaits)
+{
+  const std::string path = Generate("run.dat", "2");
+  const std::string expected = folder.Path("events.txt");
+  const int file = open(expected.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string err;
+  ASSERT_EQ(ExitStatus(RunWithOutput({"events", path, "--quiet"}, file, err)), 0) << err;
+  close(file);
+  const std::string followed = folder.Path("followed.txt");
+  Child child({"events", "--follow", "--quiet", path}, followed);
+  EXPECT_TRUE(WaitFor([&] { return ReadFile(followed) == ReadFile(expected); })) << ReadFile(followed).size();
+  EXPECT_EQ(child.Interrupt(), 130);
 }
 
 // ---- Interrupts --------------------------------------------------------------------------------

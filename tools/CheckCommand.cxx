@@ -13,6 +13,7 @@
 #include "tools/GatheredLines.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
+#include "tools/OutputCheck.h"
 #include "tools/ReaderProgress.h"
 #include "tools/ZstdWindowOption.h"
 
@@ -87,7 +88,9 @@ class CheckCommand : public Command {
     ProgressLine progress(kName, ProgressUnit::kBytes, SharedReaderProgress(bytesRead, files), true, 1);
     FileJobHooks hooks;
     hooks.keepGoing = [&watch] { return KeepGoing(watch); };
+    // The verdicts delivered so far come out while the next file is read.
     hooks.waiting = [&] {
+      WriteOutStandardOutput();
       if (all) progress.Tick();
     };
     hooks.interrupted = [&watch] { return watch.Interrupted(); };

@@ -5,13 +5,16 @@
 #include <cerrno>
 #include <cstring>
 
-DescriptorBuffer::DescriptorBuffer(int descriptor) : descriptor(descriptor) { setp(buffer, buffer + kBufferSize); }
+DescriptorBuffer::DescriptorBuffer(int descriptor, Flushes flushes) : descriptor(descriptor), flushes(flushes)
+{
+  setp(buffer, buffer + kBufferSize);
+}
 
-DescriptorBuffer::~DescriptorBuffer() { Flush(); }
+DescriptorBuffer::~DescriptorBuffer() { WriteOut(); }
 
 DescriptorBuffer::int_type DescriptorBuffer::overflow(int_type c)
 {
-  if (!Flush()) return traits_type::eof();
+  if (!WriteOut()) return traits_type::eof();
   if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
   *pptr() = traits_type::to_char_type(c);
   pbump(1);
@@ -27,14 +30,19 @@ std::streamsize DescriptorBuffer::xsputn(const char* data, std::streamsize size)
     pbump(static_cast<int>(length));
     return size;
   }
-  if (!Flush()) return 0;
+  if (!WriteOut()) return 0;
   if (length < kBufferSize) return xsputn(data, size);
   return WriteAll(data, length) ? size : 0;
 }
 
-int DescriptorBuffer::sync() { return Flush() ? 0 : -1; }
+// A held flush still fails the stream once a write failed, as a written one would.
+int DescriptorBuffer::sync()
+{
+  const bool good = flushes == Flushes::kHeld ? error == 0 : WriteOut();
+  return good ? 0 : -1;
+}
 
-bool DescriptorBuffer::Flush()
+bool DescriptorBuffer::WriteOut()
 {
   const size_t pending = static_cast<size_t>(pptr() - pbase());
   setp(buffer, buffer + kBufferSize);

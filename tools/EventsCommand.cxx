@@ -7,6 +7,7 @@
 #include "tools/FollowOptions.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
+#include "tools/OutputCheck.h"
 #include "tools/ReaderAccount.h"
 #include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
@@ -45,7 +46,7 @@ class EventsCommand : public Command {
     TTudaData reader;
     account.Install(reader);
     window.Install(reader);
-    follow.Apply(reader, {});
+    follow.Apply(reader, WriteOutStandardOutput);
     const InterruptWatch watch;
     ProgressLine progress(kName, ProgressUnit::kBytes, ReaderProgress(reader, files), true,
                           ProgressLine::kEventsPerLook);

@@ -15,6 +15,7 @@
 #include "tools/Hdf5EventSink.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
+#include "tools/OutputCheck.h"
 #include "tools/OutputFile.h"
 #include "tools/ReaderAccount.h"
 #include "tools/ZstdWindowOption.h"
@@ -93,7 +94,7 @@ class ExportCommand : public Command {
     account.Install(reader);
     account.CapReaderLines(true);
     window.Install(reader);
-    follow.Apply(reader, {});
+    follow.Apply(reader, WriteOutStandardOutput);
     const int status = ExportAll();
     account.Write();
     return status;

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "tools/ExitStatus.h"
+#include "tools/OutputCheck.h"
 #include "tools/ProgramPath.h"
 
 const ProgramEntry kMonitorProgram{"monitor", "Serve a web page of a run's spectra while it is read", "tuda-monitor"};
@@ -18,7 +19,7 @@ int RunProgram(const ProgramEntry& entry, const std::vector<std::string>& args)
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   // What the caller buffered must come out before this process is replaced.
-  std::cout.flush();
+  WriteOutStandardOutput();
   std::cerr.flush();
   execv(path.c_str(), argv.data());
   std::cerr << "tuda " << entry.name << ": cannot run " << path << ": " << std::strerror(errno) << std::endl;

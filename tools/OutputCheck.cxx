@@ -12,7 +12,7 @@ namespace {
 
 // The program's standard output buffer, told once; it stays watched while a progress line or a
 // redirection has put another buffer in front of it.
-const DescriptorBuffer* watchedBuffer = nullptr;
+DescriptorBuffer* watchedBuffer = nullptr;
 
 // The reason the buffer kept; 0 when none, or when no buffer is watched.
 int BufferError()
@@ -22,14 +22,22 @@ int BufferError()
 
 }  // namespace
 
-void WatchStandardOutput(const DescriptorBuffer* buffer) { watchedBuffer = buffer; }
+void WatchStandardOutput(DescriptorBuffer* buffer) { watchedBuffer = buffer; }
+
+// The stream's flush too, for a buffer in front of the watched one or in its place.
+bool WriteOutStandardOutput()
+{
+  std::cout.flush();
+  if (watchedBuffer != nullptr) watchedBuffer->WriteOut();
+  return !OutputFailed();
+}
 
 // The buffer too: replacing a stream's buffer clears its failure flag.
 bool OutputFailed() { return std::cout.bad() || BufferError() != 0; }
 
 int FinishOutput(const std::string& name, int status)
 {
-  std::cout.flush();
+  WriteOutStandardOutput();
   if (!OutputFailed()) return status;
   const int errorNumber = BufferError() != 0 ? BufferError() : EIO;
   if (errorNumber == EPIPE) return kExitDataError;

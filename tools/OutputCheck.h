@@ -9,13 +9,20 @@ class DescriptorBuffer;
 
 // Tells the buffer behind standard output (null: none); it must outlive its use. Per event, a
 // look at it costs a load, not a search of the stream's buffer chain.
-void WatchStandardOutput(const DescriptorBuffer* buffer);
+void WatchStandardOutput(DescriptorBuffer* buffer);
+
+// Writes out what standard output holds, where its buffer holds the flushes (see
+// StandardOutput): before the program waits for a file to grow or pauses between events, before
+// another program takes its place, and before it ends without unwinding. Only on the thread that
+// writes standard output. False once a write to standard output has failed; a file's follower
+// stops waiting then.
+bool WriteOutStandardOutput();
 
 // True once a write to standard output has failed: long commands stop then, as their output is
 // being lost.
 bool OutputFailed();
 
-// Flushes standard output. When anything written to it was lost, writes "tuda NAME: cannot
+// Writes out standard output. When anything written to it was lost, writes "tuda NAME: cannot
 // write standard output: REASON" on standard error and returns kExitDataError; otherwise
 // returns `status`. A closed pipe is no fault of the command's: it ends quietly, still with
 // kExitDataError, as nothing may report success after lost output.

@@ -127,7 +127,7 @@ class RunCommand : public Command {
   // down under the node.
   [[noreturn]] static void LeaveNodeRunning(int status)
   {
-    std::cout.flush();
+    WriteOutStandardOutput();
     std::_Exit(status);
   }
 
@@ -138,8 +138,11 @@ class RunCommand : public Command {
     ProgressLine progress(
         kName, ProgressUnit::kEvents, [&receiver] { return ProgressAmount{receiver.Events(), 0}; },
         mode == PrintMode::kValues, interval > 0.0 ? 1 : ProgressLine::kEventsPerLook);
-    receiver.afterEvent = [&progress, &node] {
+    // The node pauses after each event once the receiver has it: what it printed comes out first.
+    const bool pauses = interval >= kShortestInterval;
+    receiver.afterEvent = [&progress, &node, pauses] {
       progress.Tick();
+      if (pauses) WriteOutStandardOutput();
       if (OutputFailed()) node.Stop();
     };
     start = Clock::now();

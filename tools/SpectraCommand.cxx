@@ -13,6 +13,7 @@
 #include "tools/Interrupt.h"
 #include "tools/NodeSession.h"
 #include "tools/OptionChecks.h"
+#include "tools/OutputCheck.h"
 #include "tools/Progress.h"
 #include "tools/RunWarning.h"
 #include "tools/SpectrumFiles.h"
@@ -101,6 +102,8 @@ class SpectraCommand : public Command {
     const RunFigures figures = Figures(receiver, SecondsSince(start));
     WarnOfLosses(receiver);
 
+    // The picture library writes its own warnings on standard error, past std::cerr and its tie.
+    WriteOutStandardOutput();
     const Clock::time_point drawing = Clock::now();
     const std::vector<const KindHistogram*> written(filled.begin(), filled.end());
     if (!WriteSpectrumFiles(written, figures, output, error)) return DataError(kName, error);

@@ -227,7 +227,11 @@ class StatCommand : public Command {
     bool followRefused = false;
     FileJobHooks hooks;
     hooks.keepGoing = [&watch] { return KeepGoing(watch); };
-    hooks.waiting = [&progress] { progress.Tick(); };
+    // The files delivered so far come out while the next is read (or followed).
+    hooks.waiting = [&progress] {
+      WriteOutStandardOutput();
+      progress.Tick();
+    };
     hooks.interrupted = [&watch] { return watch.Interrupted(); };
     const auto start = std::chrono::steady_clock::now();
     RunFileJobs<Job>(
