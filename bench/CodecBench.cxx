@@ -11,7 +11,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "bench/BenchFile.h"
+#include "bench/CommandTiming.h"
 #include "reader/TTudaData.h"
 
 namespace {
@@ -53,11 +53,6 @@ struct Rates {
   Runs plainNode, compressedNode, tool;
 };
 
-bool Shell(const std::string& command)
-{
-  return std::system(command.c_str()) == 0;
-}
-
 // Each codec's file, made once beside the plain run and reused while it is newer.
 std::string CompressedFile(const std::string& plain, const Codec& codec)
 {
@@ -83,25 +78,9 @@ double ChildrenCpuSeconds()
 void Time(const std::string& command, uint64_t blocks, Runs& runs)
 {
   const double cpuBefore = ChildrenCpuSeconds();
-  const auto start = std::chrono::steady_clock::now();
-  if (!Shell(command + " > /dev/null 2>&1")) {
-    std::cerr << "tuda_codec_bench: failed: " << command << std::endl;
-    std::exit(1);
-  }
-  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-  runs.rates.push_back(static_cast<double>(blocks * TEGBlockSize) / kBytesPerMegabyte / seconds.count());
+  const double seconds = TimedSeconds(command + " > /dev/null 2>&1", "tuda_codec_bench");
+  runs.rates.push_back(static_cast<double>(blocks * TEGBlockSize) / kBytesPerMegabyte / seconds);
   runs.cpu.push_back(ChildrenCpuSeconds() - cpuBefore);
-}
-
-double Median(std::vector<double> values)
-{
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-std::string TudaProgram()
-{
-  return (fs::read_symlink("/proc/self/exe").parent_path() / "tuda").string();
 }
 
 }  // namespace
@@ -109,7 +88,7 @@ std::string TudaProgram()
 int main(int argc, char** argv)
 {
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRounds;
-  const std::string run = TudaProgram() + " run --print none --file ";
+  const std::string run = BesideBenchmark("tuda") + " run --print none --file ";
   std::vector<std::string> plains, files;
   for (const Codec& codec : kCodecs) {
     plains.push_back(BenchRunFile(codec.runBlocks));
