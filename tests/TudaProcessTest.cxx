@@ -305,6 +305,17 @@ TEST_F(TudaProcessTest, FollowingWritesOutBeforeItWaits)
   EXPECT_EQ(child.Interrupt(), 130);
 }
 
+// The node pauses after each event: the event's lines are in the output file during the pause.
+TEST_F(TudaProcessTest, PausedRunWritesOutEachEvent)
+{
+  const std::string path = Generate("run.dat", "1");
+  const std::string listed = folder.Path("listed.txt");
+  Child child({"run", "--file", path, "--interval", "60"}, listed);
+  EXPECT_TRUE(WaitFor([&] { return ReadFile(listed).find("src running: 0, 60\nADCChannel:\t") != std::string::npos; }))
+      << ReadFile(listed);
+  EXPECT_EQ(child.Interrupt(), 130);
+}
+
 // ---- Interrupts --------------------------------------------------------------------------------
 
 // The reader waits on a pipe inside its loop; Ctrl-C ends it after the block in hand, with what a
