@@ -1,9 +1,15 @@
 #pragma once
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <iomanip>
+#include <limits>
+#include <locale>
 #include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "flow/FlowBinning.h"
@@ -30,9 +36,51 @@ class FlowProperty {
   uint64_t userWord = 0;
 };
 
+namespace flowtext {
+
+// Whether integers written to `os` come out as plain decimal digits, right-aligned with blanks:
+// no base, sign, fill, adjustment or locale of the caller's that the stream would apply.
+inline bool PlainDecimal(const std::ostream& os) {
+  const std::ios_base::fmtflags shaping = std::ios_base::basefield | std::ios_base::adjustfield |
+                                          std::ios_base::showpos | std::ios_base::showbase;
+  const std::ios_base::fmtflags flags = os.flags() & shaping;
+  return (flags == std::ios_base::dec || flags == (std::ios_base::dec | std::ios_base::right)) &&
+         os.fill() == ' ' && os.getloc() == std::locale::classic();
+}
+
+// Integers as VectorToStream's fields, formatted into a line buffer and handed to the stream a
+// buffer at a time rather than number by number: a listing of every event spends its time here.
+template <typename T>
+void IntegersToStream(const std::vector<T>& values, std::ostream& os) {
+  constexpr size_t kField = 4;
+  constexpr size_t kWidest = std::numeric_limits<T>::digits10 + 3;  // sign, digits, blank
+  char line[512];
+  size_t used = 0;
+  for (const T element : values) {
+    if (used + std::max(kField + 1, kWidest) > sizeof line) {
+      os.write(line, static_cast<std::streamsize>(used));
+      used = 0;
+    }
+    char digits[kWidest];
+    const size_t count = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, element).ptr - digits);
+    for (size_t pad = count; pad < kField; ++pad) line[used++] = ' ';
+    std::memcpy(line + used, digits, count);
+    used += count;
+    line[used++] = ' ';
+  }
+  os.write(line, static_cast<std::streamsize>(used));
+}
+
+}  // namespace flowtext
+
 // Each element right-aligned in a field of four characters, followed by one blank.
 template <typename T>
 void VectorToStream(std::vector<T>& values, std::ostream& os) {
+  // Character types are written as characters, bool as the stream's choice: not numbers.
+  constexpr bool kNumber = std::is_integral_v<T> && sizeof(T) > 1 && !std::is_same_v<T, bool>;
+  if constexpr (kNumber) {
+    if (flowtext::PlainDecimal(os)) return flowtext::IntegersToStream(values, os);
+  }
   for (const T& element : values) {
     os << std::setw(4) << element << " ";
   }

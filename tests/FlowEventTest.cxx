@@ -328,6 +328,34 @@ TEST_F(FlowEventTest, VectorToStreamPadsEachElementToFour) {
   EXPECT_EQ(VectorText<double>({}), "");
 }
 
+TEST_F(FlowEventTest, VectorToStreamWritesEveryIntegerAsTheStreamWould) {
+  EXPECT_EQ(VectorText<short>({0, -1, -123, -1234, 32767, -32768}), "   0   -1 -123 -1234 32767 -32768 ");
+  EXPECT_EQ(VectorText<unsigned short>({9, 65535}), "   9 65535 ");
+  EXPECT_EQ(VectorText<long long>({-9223372036854775807LL - 1}), "-9223372036854775808 ");
+  // More numbers than one line buffer holds.
+  const std::vector<unsigned> many(300, 12345);
+  std::string expected;
+  for (size_t i = 0; i < many.size(); ++i) expected += "12345 ";
+  EXPECT_EQ(VectorText<unsigned>(many), expected);
+}
+
+// A caller's base, fill, adjustment or sign reach every element, as they would through the stream.
+TEST_F(FlowEventTest, VectorToStreamKeepsTheCallersFormatting) {
+  std::vector<short> values = {10, -2};
+  const std::pair<std::ios_base& (*)(std::ios_base&), const char*> cases[] = {
+      {std::hex, "   a fffe "}, {std::left, "10   -2   "}, {std::internal, "  10 -  2 "}, {std::showpos, " +10   -2 "}};
+  for (const auto& [manipulator, expected] : cases) {
+    std::ostringstream text;
+    text << manipulator;
+    VectorToStream(values, text);
+    EXPECT_EQ(text.str(), expected);
+  }
+  std::ostringstream filled;
+  filled << std::setfill('.');
+  VectorToStream(values, filled);
+  EXPECT_EQ(filled.str(), "..10 ..-2 ");
+}
+
 TEST_F(FlowEventTest, VectorToStreamWidthDoesNotOutliveTheElement) {
   std::vector<short> values = {1};
   std::ostringstream text;
