@@ -13,7 +13,6 @@
 namespace {
 
 constexpr const char* kDescription = "Read one or several UKMidas files";
-constexpr const char* kDataDirectoryVariable = "UKMIDASDATA";
 constexpr const char* kBaseName = "NoName";
 constexpr double kMicrosecondsPerSecond = 1000000.0;
 constexpr double kPauseCountLimit = 4294967296.0;  // 2 to the 32: the first count that does not fit
@@ -122,10 +121,9 @@ UKMidasFile::UKMidasFile(std::string& instanceName)
       KXBase::Input(kFileInput, AsCallback(&UKMidasFile::setFilename), kx_cstring, "Filename"));
   inputs.push_back(KXBase::Input(kListFileInput, AsCallback(&UKMidasFile::setListfilename),
                                  kx_cstring, "Name of ASCII file containing list of filenames"));
-  outputs.push_back(KXBase::Output("fevent", kx_flowevent, "Decoded FlowEvent"));
+  outputs.push_back(KXBase::Output(kEventOutputName, kx_flowevent, "Decoded FlowEvent"));
   flowEvent = new FlowEvent();
-  const char* directory = std::getenv(kDataDirectoryVariable);
-  dataDirectory = directory != nullptr ? directory : "";
+  dataDirectory = DataDirectoryNow();
 }
 
 // The FlowEvent stays: receivers may still hold its address.
@@ -215,13 +213,14 @@ void UKMidasFile::setFilename(const char* requested) {
 void UKMidasFile::SelectFile(const char* requested) {
   // A copy first: `requested` may point into `filename` itself.
   const std::string asPassed = requested;
-  filename = asPassed;
-  std::cout << name << ": Opening " << filename << std::endl;
-  if (OpenCurrentFile()) return;
-  filename = dataDirectory + "/" + asPassed;
-  std::cout << "filename " << filename << std::endl;
-  if (OpenCurrentFile()) return;
-  std::cout << "MidasFile: " << asPassed << " not found." << std::endl;
+  const auto tryPath = [this](const std::string& path, bool inDataDirectory) {
+    filename = path;
+    std::cout << (inDataDirectory ? std::string("filename ") : name + ": Opening ") << filename << std::endl;
+    return OpenCurrentFile();
+  };
+  if (LookUpDataFile(asPassed, dataDirectory, tryPath).empty()) {
+    std::cout << "MidasFile: " << asPassed << " not found." << std::endl;
+  }
 }
 
 bool UKMidasFile::OpenCurrentFile() {

@@ -8,6 +8,7 @@
 
 #include "flow/FlowEvent.h"
 #include "flow/KXBase.h"
+#include "plugin/NodeContract.h"
 #include "reader/TTudaData.h"
 
 // The source node: reads one UK MIDAS data file at a time and, for every decoded event, sends
@@ -22,19 +23,19 @@
 class UKMidasFile : public KXBase {
  public:
   // Names of the four properties that Init registers, in their order.
-  static constexpr const char* kAdcChannelName = "ADCChannel";
-  static constexpr const char* kAdcValueName = "ADCValue";
-  static constexpr const char* kTdcChannelName = "TDCChannel";
-  static constexpr const char* kTdcValueName = "TDCValue";
+  static constexpr const char* kAdcChannelName = kAdcChannelProperty;
+  static constexpr const char* kAdcValueName = kAdcValueProperty;
+  static constexpr const char* kTdcChannelName = kTdcChannelProperty;
+  static constexpr const char* kTdcValueName = kTdcValueProperty;
 
   // Pauses the run loop for a number of microseconds; never called with 0.
   using PauseFunction = std::function<void(uint32_t microseconds)>;
 
   // Names of the four inputs, in port order.
-  static constexpr char kStepsInput[] = "steps";
-  static constexpr char kIntervalInput[] = "interval";
-  static constexpr char kFileInput[] = "file";
-  static constexpr char kListFileInput[] = "listfile";
+  static constexpr const char* kStepsInput = kStepsInputName;
+  static constexpr const char* kIntervalInput = kIntervalInputName;
+  static constexpr const char* kFileInput = kFileInputName;
+  static constexpr const char* kListFileInput = kListFileInputName;
 
   explicit UKMidasFile(std::string& instanceName);
   virtual ~UKMidasFile();
@@ -89,12 +90,6 @@ class UKMidasFile : public KXBase {
   void ClearVectors();
   void Pause();
 };
-
-// The module's file name, and the symbol names of its entry points as a host resolves them.
-static constexpr const char* kPluginFileName = "UKMidasFile.kxp";
-static constexpr const char* kNewObjectSymbol =
-    "_Z9newObjectRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
-static constexpr const char* kDelObjectSymbol = "_Z9delObjectPv";
 
 // Plug-in entry points, the only symbols the module exports.
 __attribute__((visibility("default"))) KXBase* newObject(std::string& name);

@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -10,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "plugin/NodeContract.h"
 #include "reader/TByteSource.h"
 #include "tools/InstallDirs.h"
 #include "tools/Interrupt.h"
@@ -22,27 +22,12 @@ using NewObject = KXBase* (*)(std::string&);
 // How often the waiting thread looks at the node's run and at Ctrl-C.
 constexpr std::chrono::milliseconds kRunLook{50};
 
-// The plug-in's file name and its entry points' symbols, as the framework resolves them.
-constexpr const char* kPluginFileName = "UKMidasFile.kxp";
-
-constexpr const char* kNewObjectSymbol =
-    "_Z9newObjectRNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE";
-constexpr const char* kDelObjectSymbol = "_Z9delObjectPv";
-
-// The node's documented ports.
-constexpr const char* kEventOutput = "fevent";
-constexpr const char* kStepsInput = "steps";
-constexpr const char* kIntervalInput = "interval";
-constexpr const char* kFileInput = "file";
-constexpr const char* kListFileInput = "listfile";
-constexpr const char* kDataDirectoryVariable = "UKMIDASDATA";
-
 // Connected for a moment to learn the address of the node's FlowEvent from its set-up
 // hand-over.
 class SetupCatcher : public KXBase {
  public:
   SetupCatcher() : KXBase(nullptr, "setup") {
-    inputs.push_back(KXBase::Input(kEventOutput, static_cast<Callback>(&SetupCatcher::Receive),
+    inputs.push_back(KXBase::Input(kEventOutputName, static_cast<Callback>(&SetupCatcher::Receive),
                                    kx_flowevent, "FlowEvent handed over at set-up"));
   }
 
@@ -68,10 +53,8 @@ bool Opens(const std::string& path) {
 // Where the node finds a data file name: as given, else inside the data directory. Standard
 // input is opened by its name, never looked for.
 std::string FindDataFile(const std::string& name) {
-  if (name == kStandardInputName || Opens(name)) return name;
-  const char* directory = std::getenv(kDataDirectoryVariable);
-  const std::string inDirectory = std::string(directory != nullptr ? directory : "") + "/" + name;
-  return Opens(inDirectory) ? inDirectory : std::string();
+  if (name == kStandardInputName) return name;
+  return LookUpDataFile(name, DataDirectoryNow(), [](const std::string& path, bool) { return Opens(path); });
 }
 
 // The first line of a list file names the data file, taken as it stands.
@@ -87,8 +70,8 @@ std::string FindListedFile(const std::string& listName) {
 // the tree the program is installed in; the one beside it when neither is there, so that the
 // failure names the first place looked at.
 std::string DefaultPlugin() {
-  const std::string beside = BesideProgram(kPluginFileName);
-  const std::string installed = BesideProgram(std::string(kPluginFolderFromProgram) + "/" + kPluginFileName);
+  const std::string beside = BesideProgram(kNodeModuleFile);
+  const std::string installed = BesideProgram(std::string(kPluginFolderFromProgram) + "/" + kNodeModuleFile);
   std::error_code ignored;
   if (!std::filesystem::exists(beside, ignored) && std::filesystem::exists(installed, ignored)) return installed;
   return beside;
@@ -129,8 +112,8 @@ bool NodeSession::Open(const std::string& pluginPath, const std::string& nodeNam
     error = "the plug-in made no node";
     return false;
   }
-  if (node->GetNumberForOutput(kEventOutput) < 0) {
-    error = "the node has no output " + std::string(kEventOutput);
+  if (node->GetNumberForOutput(kEventOutputName) < 0) {
+    error = "the node has no output " + std::string(kEventOutputName);
     return false;
   }
   return true;
@@ -140,18 +123,18 @@ KXBase& NodeSession::Node() { return *node; }
 
 void NodeSession::SetSteps(uint32_t steps) {
   int value = static_cast<int>(steps);
-  node->SetInput(kStepsInput, &value);
+  node->SetInput(kStepsInputName, &value);
 }
 
-void NodeSession::SetInterval(float seconds) { node->SetInput(kIntervalInput, &seconds); }
+void NodeSession::SetInterval(float seconds) { node->SetInput(kIntervalInputName, &seconds); }
 
 void NodeSession::SetFile(const std::string& name) {
-  SetText(kFileInput, name);
+  SetText(kFileInputName, name);
   dataFile = NodeDataFile(name, "");
 }
 
 void NodeSession::SetListFile(const std::string& name) {
-  SetText(kListFileInput, name);
+  SetText(kListFileInputName, name);
   dataFile = NodeDataFile("", name);
 }
 
@@ -163,7 +146,7 @@ void NodeSession::SetText(const char* input, const std::string& text) {
 }
 
 void NodeSession::Connect(KXBase& receiver, int input) {
-  const int output = node->GetNumberForOutput(kEventOutput);
+  const int output = node->GetNumberForOutput(kEventOutputName);
   node->Init();
   CatchFlowEvent(output);
   node->AddReceiver(output, &receiver, input);
