@@ -86,7 +86,8 @@ bool KeepGoing(const InterruptWatch& watch) { return !watch.Interrupted() && !Ou
 
 int ReportInterrupted(const std::string& name)
 {
-  std::cerr << "tuda " << name << ": interrupted" << std::endl;
+  // One write: a node left running may still be writing its own lines.
+  std::cerr << "tuda " + name + ": interrupted\n" << std::flush;
   const int signalNumber = firstSignal.load();
   return signalNumber == 0 || signalNumber == SIGINT ? kExitInterrupted : kExitSignalBase + signalNumber;
 }
