@@ -99,12 +99,6 @@ void SetFirstGroup(uint64_t groups, uint16_t& firstGroup)
 // What decoding one token did.
 enum class Token { kItem, kEventStart, kPastEnd };
 
-// The cursor's word in the block; 0 before any block, when FormatData is called on its own.
-uint32_t CursorWord(const TTudaData& reader)
-{
-  return reader.fCursor ? WordOffset(reader, reader.fCursor) : 0;
-}
-
 // Counts the words in the block's account and tells the reporter, or writes the reader's line.
 void Drop(const TTudaData& reader, TTudaCause cause, uint32_t word, uint32_t words, uint16_t group = 0)
 {
@@ -153,10 +147,10 @@ unsigned AppendSimpleItem(const TTudaData& reader, const TSimpleItem& item)
       AppendWideItem(reader, kind, group, channel, item.data);
       break;
     case GroupKind::kBeyondSets:
-      Drop(reader, TTudaCause::kBeyondSets, CursorWord(reader), words, static_cast<uint16_t>(group));
+      Drop(reader, TTudaCause::kBeyondSets, reader.CursorWord(), words, static_cast<uint16_t>(group));
       break;
     case GroupKind::kUnknown:
-      Drop(reader, TTudaCause::kUnknownGroup, CursorWord(reader), words, static_cast<uint16_t>(group));
+      Drop(reader, TTudaCause::kUnknownGroup, reader.CursorWord(), words, static_cast<uint16_t>(group));
       break;
   }
   return words;
@@ -168,33 +162,24 @@ unsigned AppendSimpleItem(const TTudaData& reader, const TSimpleItem& item)
 Token DecodeToken(TTudaData& reader)
 {
   const uint16_t word = *reader.fCursor;
-  const size_t left = WordsLeft(reader, reader.fCursor);
-  switch (word >> kTokenKindShift) {
-    case kSimpleItemKind: {
-      TSimpleItem item = SimpleItemAt(reader.fCursor);
-      // Four words hold any simple item; only near the end of the block does its group matter.
-      if (left < kLongestTokenWords && left < SimpleItemWords(kGroupKinds.kinds[item.addr & kGroupMask])) {
-        break;
-      }
-      reader.fCursor += AppendSimpleItem(reader, item);
+  if (!DecodedTokenFits(word, WordsLeft(reader, reader.fCursor))) return Token::kPastEnd;
+  switch (TokenKindOf(word)) {
+    case TokenKind::kSimpleItem:
+      reader.fCursor += AppendSimpleItem(reader, SimpleItemAt(reader.fCursor));
       return Token::kItem;
-    }
-    case kGroupItemKind: {
-      if (left < kGroupItemWords) break;
+    case TokenKind::kGroupItem: {
       TGroupItem item = GroupItemAt(reader.fCursor);
       reader.fCursor += reader.FormatData(&item);
       return Token::kItem;
     }
-    case kExtendedGroupItemKind:
-      Drop(reader, TTudaCause::kExtendedGroupItem, CursorWord(reader), kExtendedGroupItemWords);
+    case TokenKind::kExtendedGroupItem:
+      Drop(reader, TTudaCause::kExtendedGroupItem, reader.CursorWord(), kExtendedGroupItemWords);
       reader.fCursor += kExtendedGroupItemWords;
       return Token::kItem;
     default:
-      if (left < kEventStartWords) break;
       reader.fCursor += kEventStartWords;
       return Token::kEventStart;
   }
-  return Token::kPastEnd;
 }
 
 // Whether the data length, the end-of-block marker or the end of the buffer ends the block at
@@ -204,7 +189,7 @@ bool BlockUsedUp(const TTudaData& reader, TTudaBlockEnd& end)
   const uint16_t* cursor = reader.fCursor;
   if (AtMarker(reader, cursor)) {
     end = TTudaBlockEnd::kMarker;
-  } else if (WordOffset(reader, cursor) >= reader.fHeader.fDataLength / 2) {
+  } else if (WordOffset(reader, cursor) >= reader.DataLengthWords()) {
     end = TTudaBlockEnd::kDataLength;
   } else if (WordsLeft(reader, cursor) == 0) {
     end = TTudaBlockEnd::kBlockEnd;
@@ -217,15 +202,14 @@ bool BlockUsedUp(const TTudaData& reader, TTudaBlockEnd& end)
 // ---- Block accounts ----------------------------------------------------------------------------
 
 // Drops the words from `stop`, where the data length ended the walk, to the marker, stepped over
-// by the decoder's rule; zero words only are padding. The marker's word, or the block's end.
+// by the decoder's rule, or to the block's end; zero words only are padding. The marker's word, or
+// the block's end.
 uint32_t DropAfterDataLength(const TTudaData& reader, uint32_t stop)
 {
   const uint16_t* const end = reader.fBuffer + reader.fIntsInBlock;
   const uint16_t* const from = reader.fBuffer + stop;
-  const uint16_t* word = from;
-  while (word < end && !AtEndOfBlockMarker(word, end)) {
-    word += std::min<size_t>(DecodedTokenWords(*word), end - word);
-  }
+  const uint16_t* word = StepToMarker(from, end);
+  if (!AtEndOfBlockMarker(word, end)) word = end;
   if (word > from) {
     const bool padding = std::all_of(from, word, [](uint16_t w) { return w == 0; });
     Drop(reader, padding ? TTudaCause::kPaddingAfterDataLength : TTudaCause::kAfterDataLength, stop,
@@ -237,21 +221,7 @@ uint32_t DropAfterDataLength(const TTudaData& reader, uint32_t stop)
 // The tokens from the first data word up to `stop`, stepped over as the walk did.
 void CountTokens(const uint16_t* word, const uint16_t* stop, TTudaBlockAccount& account)
 {
-  for (; word < stop; word += DecodedTokenWords(*word)) {
-    switch (*word >> kTokenKindShift) {
-      case kSimpleItemKind:
-        ++account.simpleItemsPerGroup[*word & kGroupMask];
-        break;
-      case kGroupItemKind:
-        ++account.groupItems;
-        break;
-      case kExtendedGroupItemKind:
-        ++account.extendedGroupItems;
-        break;
-      default:
-        ++account.events;
-    }
-  }
+  for (; word < stop; word += DecodedTokenWords(*word)) account.Count(*word);
 }
 
 // Completes the account of the block the walk left at word `stop` and hands it to the reporter.
@@ -306,7 +276,7 @@ Token FinishToken(TTudaData& reader, Token token)
 // block, the word after it too, and the data length does not end the block before it.
 const uint16_t* FastWalkEnd(const TTudaData& reader)
 {
-  const uint64_t lengthEnd = reader.fHeader.fDataLength / 2;
+  const uint64_t lengthEnd = reader.DataLengthWords();
   const uint32_t fitEnd = reader.fIntsInBlock - (kLongestTokenWords - 1);
   return reader.fBuffer + (lengthEnd < fitEnd ? static_cast<uint32_t>(lengthEnd) : fitEnd);
 }
@@ -337,12 +307,12 @@ Token WalkBlock(TTudaData& reader)
     const unsigned group = word & kGroupMask;
     const unsigned channel = (word >> kChannelShift) & kChannelMask;
     Token token = Token::kItem;
-    switch (word >> kTokenKindShift) {
-      case kEventStartKind:
+    switch (TokenKindOf(word)) {
+      case TokenKind::kEventStart:
         cursor += kEventStartWords;
         token = Token::kEventStart;
         break;
-      case kSimpleItemKind:
+      case TokenKind::kSimpleItem:
         switch (kGroupKinds.kinds[group]) {
           case GroupKind::kAdc:
             AppendAdcItem(event, group - adcFirst, channel, cursor[1]);
@@ -549,6 +519,6 @@ unsigned int TTudaData::FormatData(TSimpleItem* item) const
 
 unsigned int TTudaData::FormatData(TGroupItem*) const
 {
-  Drop(*this, TTudaCause::kGroupItem, CursorWord(*this), kGroupItemWords);
+  Drop(*this, TTudaCause::kGroupItem, CursorWord(), kGroupItemWords);
   return kGroupItemWords;
 }

@@ -49,7 +49,7 @@ class TGroupItem {
 inline TSimpleItem SimpleItemAt(const uint16_t* position)
 {
   TSimpleItem item;
-  item.bits = position[0] >> kTokenKindShift;
+  item.bits = static_cast<uint16_t>(TokenKindOf(position[0]));
   item.addr = position[0] & kAddressMask;
   item.data = position + 1;
   return item;
@@ -58,7 +58,7 @@ inline TSimpleItem SimpleItemAt(const uint16_t* position)
 inline TGroupItem GroupItemAt(const uint16_t* position)
 {
   TGroupItem item;
-  item.bits = position[0] >> kTokenKindShift;
+  item.bits = static_cast<uint16_t>(TokenKindOf(position[0]));
   item.count = (position[0] >> kGroupCountShift) & kGroupCountMask;
   item.group = position[0] & kGroupMask;
   item.data = position + 1;
@@ -69,9 +69,9 @@ inline TGroupItem GroupItemAt(const uint16_t* position)
 
 // Reads a data file block by block and decodes its tokens into one reusable TTudaEvent.
 // The event returned by GetNextEvent belongs to the reader; the caller clears it after use.
-// Members are public records: the node reads fFile, tools and tests read the rest. The reader
-// owns the block buffer and the event that fBuffer and fEvent point at: copying and assigning a
-// reader gives it copies of its own.
+// Members are public records: the node reads fFile, tests read the rest; the tools read them
+// through the accessors. The reader owns the block buffer and the event that fBuffer and fEvent
+// point at: copying and assigning a reader gives it copies of its own.
 class TTudaData {
  public:
   TTudaData();
@@ -99,6 +99,23 @@ class TTudaData {
   TTudaEvent* GetNextEvent();
   unsigned int FormatData(TSimpleItem* item) const;
   unsigned int FormatData(TGroupItem* item) const;
+
+  // What tools read of the reader, named; the members below stay public for the programs that
+  // read them directly.
+  TByteSource& Source() { return fSource; }
+  const TByteSource& Source() const { return fSource; }
+  std::ifstream& File() { return fFile; }
+  bool IsOpen() const { return fFile.is_open(); }
+  // Blocks read so far, which is also the number of the loaded block, counting from 1.
+  uint32_t BlocksRead() const { return fBlocksRead; }
+  // The loaded block's words, kBlockWords of them, data swapped to this machine's order.
+  const uint16_t* BlockWords() const { return fBuffer; }
+  // The cursor's word in the block; 0 before any block.
+  uint32_t CursorWord() const { return fCursor ? static_cast<uint32_t>(fCursor - fBuffer) : 0; }
+  // The loaded block's data length, in words: where it ends the decoder's walk.
+  uint64_t DataLengthWords() const { return fHeader.fDataLength / kBytesPerWord; }
+  // The items appended since the last event-start token.
+  TTudaEvent& HeldEvent() { return *fEvent; }
 
   // A word-by-word listing of the rest of the loaded block, on standard output.
   void DumpEvents() const;

@@ -15,22 +15,6 @@ void PrintGroupSet(const char* heading, uint64_t groups)
   std::cout << std::endl;
 }
 
-// The one place that steps over tokens differently from the decoder, on purpose: the dump lists
-// the words as they stand, so every simple item is one two-word line (a 32-bit item shows as two
-// lines), and a group item takes its data words with it, each shown as one of its own lines.
-// The decoder instead decodes those data words as tokens.
-size_t DumpedWords(uint16_t word)
-{
-  switch (word >> kTokenKindShift) {
-    case kSimpleItemKind:
-      return kSimpleItemWords;
-    case kGroupItemKind:
-      return kGroupItemWords + ((word >> kGroupCountShift) & kGroupCountMask);
-    default:
-      return DecodedTokenWords(word);
-  }
-}
-
 void DumpSimpleItem(const uint16_t* position)
 {
   const TSimpleItem item = SimpleItemAt(position);
@@ -65,22 +49,23 @@ const uint16_t* DumpToken(const TTudaData& reader, const uint16_t* position, uin
     WriteNoEndMarker(reader.Errors(), "DumpEvents", offset, "ending the dump");
     return nullptr;
   }
-  const size_t words = DumpedWords(*position);
+  // The dump steps over tokens as kTokenSteps gives: a group item's data words go with it.
+  const size_t words = DumpedTokenWords(*position);
   if (left < words) {
     WriteTokenPastEnd(reader.Errors(), "DumpEvents", offset, "ending the dump");
     return nullptr;
   }
-  switch (*position >> kTokenKindShift) {
-    case kSimpleItemKind:
+  switch (TokenKindOf(*position)) {
+    case TokenKind::kSimpleItem:
       DumpSimpleItem(position);
       break;
-    case kGroupItemKind:
+    case TokenKind::kGroupItem:
       DumpGroupItem(position);
       break;
-    case kExtendedGroupItemKind:
+    case TokenKind::kExtendedGroupItem:
       std::cout << "DumpEvents: EGI data is currently unsupported" << std::endl;
       break;
-    default:
+    case TokenKind::kEventStart:
       DumpEventStart(position, events++);
       break;
   }

@@ -3,6 +3,15 @@
 #include "reader/BlockEndMessages.h"
 #include "reader/TTudaData.h"
 
+uint64_t TTudaBlockAccount::SimpleItems(GroupKind kind) const
+{
+  uint64_t items = 0;
+  for (unsigned group = 0; group < kGroupNumbers; ++group) {
+    if (KindOfGroup(group) == kind) items += simpleItemsPerGroup[group];
+  }
+  return items;
+}
+
 void TTudaReporter::Dropped(const TTudaDrop& drop, const TTudaData& reader)
 {
   WriteReaderLine(drop, reader);
@@ -13,7 +22,7 @@ void TTudaReporter::WriteReaderLine(const TTudaDrop& drop, const TTudaData& read
   switch (drop.cause) {
     case TTudaCause::kUnknownGroup:
       reader.Errors() << "FormatData: ERROR - Unknown data group " << std::dec << drop.group
-                << ", skipping simple data-item, at " << drop.word << ", " << reader.fHeader.fDataLength / 2
+                << ", skipping simple data-item, at " << drop.word << ", " << reader.DataLengthWords()
                 << std::endl;
       break;
     case TTudaCause::kGroupItem:

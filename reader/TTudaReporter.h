@@ -60,6 +60,27 @@ struct TTudaBlockAccount {
   uint32_t simpleItemsPerGroup[kGroupNumbers] = {};
   uint32_t groupItems = 0;
   uint32_t extendedGroupItems = 0;
+
+  // Counts the token whose first word is `token` in the token counts above.
+  void Count(uint16_t token)
+  {
+    switch (TokenKindOf(token)) {
+      case TokenKind::kSimpleItem:
+        ++simpleItemsPerGroup[token & kGroupMask];
+        break;
+      case TokenKind::kGroupItem:
+        ++groupItems;
+        break;
+      case TokenKind::kExtendedGroupItem:
+        ++extendedGroupItems;
+        break;
+      case TokenKind::kEventStart:
+        ++events;
+        break;
+    }
+  }
+  // The simple items counted of the groups of `kind`.
+  uint64_t SimpleItems(GroupKind kind) const;
 };
 
 // Told what the reader drops or leaves undecoded, with the cause and the number of words (or

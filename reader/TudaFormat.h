@@ -50,6 +50,20 @@ static constexpr uint16_t kGroupItemKind = 1;                 // count and group
 static constexpr uint16_t kExtendedGroupItemKind = 2;         // no length of its own
 static constexpr uint16_t kEventStartKind = 3;                // 0xc000 and the event's length
 
+enum class TokenKind : uint8_t {
+  kSimpleItem = kSimpleItemKind,
+  kGroupItem = kGroupItemKind,
+  kExtendedGroupItem = kExtendedGroupItemKind,
+  kEventStart = kEventStartKind
+};
+static constexpr size_t kTokenKinds = static_cast<size_t>(TokenKind::kEventStart) + 1;
+
+// The kind of the token whose first word is `word`: every walk over tokens asks here.
+constexpr TokenKind TokenKindOf(uint16_t word)
+{
+  return static_cast<TokenKind>(word >> kTokenKindShift);
+}
+
 // Simple item address word: bits 13-8 the channel within the group, bits 7-0 the group.
 static constexpr uint16_t kAddressMask = 0x3fff;
 static constexpr uint16_t kGroupMask = 0xff;
@@ -119,24 +133,90 @@ constexpr unsigned SimpleItemWords(GroupKind kind)
   }
 }
 
-// How far the decoder steps over the token whose first word is `firstWord`; never more than
-// kLongestTokenWords. A group item's data words are not part of it: they are decoded as tokens.
-constexpr unsigned DecodedTokenWords(uint16_t firstWord)
+// The rules a walk steps over a token by.
+enum class TokenStep : uint8_t {
+  kSimpleItem,         // kSimpleItemWords, whatever its group
+  kSimpleItemByGroup,  // SimpleItemWords of its group
+  kGroupItem,          // kGroupItemWords; its data words are decoded as tokens
+  kGroupItemWithData,  // kGroupItemWords and the data words its count gives
+  kExtendedGroupItem,  // kExtendedGroupItemWords
+  kEventStart,         // kEventStartWords
+};
+
+// How far the decoder and the dump step over each kind of token, indexed by TokenKind. The dump
+// lists the words as they stand: every simple item is one two-word line (a 32-bit item shows as
+// two lines), and a group item takes its data words with it.
+struct TokenSteps {
+  TokenStep decoder;
+  TokenStep dump;
+};
+static constexpr TokenSteps kTokenSteps[kTokenKinds] = {
+    {TokenStep::kSimpleItemByGroup, TokenStep::kSimpleItem},                // simple item
+    {TokenStep::kGroupItem, TokenStep::kGroupItemWithData},                 // group item
+    {TokenStep::kExtendedGroupItem, TokenStep::kExtendedGroupItem},         // extended group item
+    {TokenStep::kEventStart, TokenStep::kEventStart},                       // event start
+};
+
+// The words `step` takes over the token whose first word is `word`.
+constexpr unsigned StepWords(TokenStep step, uint16_t word)
 {
-  switch (firstWord >> kTokenKindShift) {
-    case kSimpleItemKind:
-      return SimpleItemWords(KindOfGroup(firstWord & kGroupMask));
-    case kGroupItemKind:
+  switch (step) {
+    case TokenStep::kSimpleItem:
+      return kSimpleItemWords;
+    case TokenStep::kSimpleItemByGroup:
+      return SimpleItemWords(KindOfGroup(word & kGroupMask));
+    case TokenStep::kGroupItem:
       return kGroupItemWords;
-    case kExtendedGroupItemKind:
+    case TokenStep::kGroupItemWithData:
+      return kGroupItemWords + ((word >> kGroupCountShift) & kGroupCountMask);
+    case TokenStep::kExtendedGroupItem:
       return kExtendedGroupItemWords;
     default:
       return kEventStartWords;
   }
 }
 
+// How far the decoder steps over the token whose first word is `word`; never more than
+// kLongestTokenWords.
+constexpr unsigned DecodedTokenWords(uint16_t word)
+{
+  return StepWords(kTokenSteps[static_cast<size_t>(TokenKindOf(word))].decoder, word);
+}
+
+// How far the dump steps over the token whose first word is `word`.
+constexpr unsigned DumpedTokenWords(uint16_t word)
+{
+  return StepWords(kTokenSteps[static_cast<size_t>(TokenKindOf(word))].dump, word);
+}
+
+// Whether the decoder's token at `word` lies wholly in the `left` words before the block's end.
+// Any token fits in kLongestTokenWords: only near the end does the token itself matter.
+constexpr bool DecodedTokenFits(uint16_t word, size_t left)
+{
+  return left >= kLongestTokenWords || left >= DecodedTokenWords(word);
+}
+
 // Whether the end-of-block marker starts at `word`; reads no word at or after `end`.
 constexpr bool AtEndOfBlockMarker(const uint16_t* word, const uint16_t* end)
 {
   return end - word >= kEndOfBlockWords && word[0] == kEndOfBlockFirstWord && word[1] == kEndOfBlockSecondWord;
+}
+
+// Steps from `word` over whole tokens by the decoder's rule, without any data length, to the
+// end-of-block marker, to `end`, or to the first token that would cross `end`; where it stopped.
+// `visit` is given each token's first word and the word after it. Reads no word at or after `end`.
+template <typename Visit>
+const uint16_t* StepToMarker(const uint16_t* word, const uint16_t* end, Visit&& visit)
+{
+  while (word < end && !AtEndOfBlockMarker(word, end) && DecodedTokenFits(*word, end - word)) {
+    const uint16_t* const next = word + DecodedTokenWords(*word);
+    visit(*word, next);
+    word = next;
+  }
+  return word;
+}
+
+inline const uint16_t* StepToMarker(const uint16_t* word, const uint16_t* end)
+{
+  return StepToMarker(word, end, [](uint16_t, const uint16_t*) {});
 }

@@ -353,6 +353,41 @@ TEST_F(TudaDataTest, DecodedTokenWordsAreTheStepsOfTheWalk)
   EXPECT_EQ(DecodedTokenWords(kEventStart[0]), kEventStartWords);
 }
 
+TEST_F(TudaDataTest, TokenKindOfTellsTheKindFromTheTopTwoBits)
+{
+  EXPECT_EQ(TokenKindOf(kAdcExample[0]), TokenKind::kSimpleItem);
+  EXPECT_EQ(TokenKindOf(tokens::Group(5, 0, {1})[0]), TokenKind::kGroupItem);
+  EXPECT_EQ(TokenKindOf(tokens::ExtendedGroup(0x0123)[0]), TokenKind::kExtendedGroupItem);
+  EXPECT_EQ(TokenKindOf(kEventStart[0]), TokenKind::kEventStart);
+  EXPECT_EQ(TokenKindOf(kEndOfBlockFirstWord), TokenKind::kEventStart);
+}
+
+// Where the dump's column of kTokenSteps differs from the decoder's, and where it does not.
+TEST_F(TudaDataTest, TheDumpStepsOverAGroupItemsDataAndEverySimpleItemAsTwoWords)
+{
+  const uint16_t group = tokens::Group(5, 0, {1, 2, 3})[0];
+  EXPECT_EQ(DumpedTokenWords(group), kGroupItemWords + 3);
+  EXPECT_EQ(DecodedTokenWords(group), kGroupItemWords);
+  EXPECT_EQ(DumpedTokenWords(kScalerExample[0]), kSimpleItemWords);
+  EXPECT_EQ(DumpedTokenWords(kBeyondSetsExample[0]), kSimpleItemWords);
+  EXPECT_EQ(DumpedTokenWords(kAdcExample[0]), kSimpleItemWords);
+  EXPECT_EQ(DumpedTokenWords(tokens::ExtendedGroup(0x0123)[0]), kExtendedGroupItemWords);
+  EXPECT_EQ(DumpedTokenWords(kEventStart[0]), kEventStartWords);
+}
+
+TEST_F(TudaDataTest, StepToMarkerStopsAtTheMarkerOrBeforeATokenCrossingTheEnd)
+{
+  const Words toMarker = Join({kAdcExample, kScalerExample, kEndOfBlock, kAdcExample});
+  std::vector<uint16_t> firstWords;
+  const uint16_t* const stop = StepToMarker(toMarker.data(), toMarker.data() + toMarker.size(),
+                                            [&](uint16_t word, const uint16_t*) { firstWords.push_back(word); });
+  EXPECT_EQ(stop - toMarker.data(), 6);
+  EXPECT_EQ(firstWords, (std::vector<uint16_t>{kAdcExample[0], kScalerExample[0]}));
+  // The scaler item needs four words where three are left.
+  const Words cut = Join({kAdcExample, Words(kScalerExample.begin(), kScalerExample.end() - 1)});
+  EXPECT_EQ(StepToMarker(cut.data(), cut.data() + cut.size()) - cut.data(), 2);
+}
+
 TEST_F(TudaDataTest, WorkedExamplesDecodedFromABlock)
 {
   // The words after the group-65 address look like an ADC item: they must be stepped over.

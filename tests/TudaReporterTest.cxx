@@ -158,6 +158,20 @@ TEST_F(TudaReporterTest, AWellFormedBlockIsHeaderTokensMarkerAndFill)
   EXPECT_EQ(account.simpleItemsPerGroup[21], 1u);
 }
 
+TEST_F(TudaReporterTest, TheAccountSumsItsSimpleItemsByGroupKind)
+{
+  OpenFile(BuildBlock(Join({kEventStart, tokens::Simple(32, 1, 5), tokens::Simple(0, 0, 0), kAdcExample,
+                            tokens::Group(5, 0, {}), kEventStart}),
+                      BlockLayout()));
+  DecodeAll();
+  ASSERT_EQ(reporter.accounts.size(), 1u);
+  const TTudaBlockAccount& account = reporter.accounts[0];
+  EXPECT_EQ(account.SimpleItems(GroupKind::kUnknown), 2u);
+  EXPECT_EQ(account.SimpleItems(GroupKind::kAdc), 1u);
+  EXPECT_EQ(account.SimpleItems(GroupKind::kTdc), 0u);
+  EXPECT_EQ(account.groupItems, 1u);
+}
+
 TEST_F(TudaReporterTest, TheTrailingPieceAndTheHeldItemsAreToldAtTheEnd)
 {
   OpenFile(Concatenated({BuildBlock(Join({kEventStart, kAdcExample, kTdcExample, tokens::Scaler(1, 9)}),

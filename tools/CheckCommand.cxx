@@ -46,15 +46,15 @@ FileCheckResult CheckOneFile(const std::string& file, uint64_t maxBlocks, const 
   TTudaData reader;
   window.Install(reader);
   FileCheckResult result;
-  reader.fSource.SetErrors(result.lines->Errors());
-  reader.fSource.SetCancel(&watch.Flag());
-  SharedBytesRead shared(reader.fSource, bytesRead);
+  reader.Source().SetErrors(result.lines->Errors());
+  reader.Source().SetCancel(&watch.Flag());
+  SharedBytesRead shared(reader.Source(), bytesRead);
   const auto afterBlock = [&] {
     shared.Update();
     return !watch.Interrupted();
   };
   result.opened = CheckFile(reader, file, maxBlocks, result.evidence, result.error, afterBlock);
-  if (!result.opened) result.errorNumber = reader.fSource.OpenErrorNumber();
+  if (!result.opened) result.errorNumber = reader.Source().OpenErrorNumber();
   return result;
 }
 

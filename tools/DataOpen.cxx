@@ -9,10 +9,10 @@
 bool OpenData(TTudaData& reader, const std::string& file, const std::string& command,
               const std::atomic<bool>& cancel)
 {
-  reader.fSource.SetCancel(&cancel);
+  reader.Source().SetCancel(&cancel);
   reader.OpenDataFile(file.c_str());
-  if (reader.fFile.is_open()) return true;
-  const int reason = reader.fSource.OpenErrorNumber();
+  if (reader.IsOpen()) return true;
+  const int reason = reader.Source().OpenErrorNumber();
   if (reason != 0) reader.Errors() << OpenFailureLine(command, file, reason) << std::endl;
   return false;
 }

@@ -49,7 +49,7 @@ class DumpCommand : public Command {
     account.Install(reader);
     window.Install(reader);
     const InterruptWatch watch;
-    if (firstBlock.Open(reader, file, watch.Flag()) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) {
+    if (firstBlock.Open(reader, file, watch.Flag()) == FirstBlockCheck::kRefused || !reader.IsOpen()) {
       return kExitDataError;
     }
     const std::vector<std::string> files{file};
@@ -67,7 +67,7 @@ class DumpCommand : public Command {
       reader.DumpEvents();
     }
     progress.Clear();
-    return EndStatus(watch, kName, !reader.fSource.Damaged());
+    return EndStatus(watch, kName, !reader.Source().Damaged());
   }
 
   std::string file;

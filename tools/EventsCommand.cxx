@@ -54,7 +54,7 @@ class EventsCommand : public Command {
     for (const std::string& file : files) {
       if (!KeepGoing(watch)) break;
       const FirstBlockCheck::Start start = firstBlock.Open(reader, file, watch.Flag());
-      allRead = allRead && start != FirstBlockCheck::kRefused && reader.fFile.is_open();
+      allRead = allRead && start != FirstBlockCheck::kRefused && reader.IsOpen();
       if (start == FirstBlockCheck::kRefused) continue;
       // A file read only because of --force floods the console with the reader's lines.
       account.CapReaderLines(start == FirstBlockCheck::kForced);
@@ -67,7 +67,7 @@ class EventsCommand : public Command {
           progress.Tick();
         }
       } while (follow.ReadsAgain(reader, file, firstBlock, watch.Flag()));
-      allRead = allRead && !reader.fSource.Damaged();
+      allRead = allRead && !reader.Source().Damaged();
     }
     progress.Clear();
     const int status = EndStatus(watch, kName, allRead);

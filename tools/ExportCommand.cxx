@@ -149,7 +149,7 @@ class ExportCommand : public Command {
     uint64_t number = 0;
     bool going = true;
     for (auto file = files.begin(); file != files.end() && going; ++file) {
-      if (firstBlock.Open(reader, *file, watch.Flag()) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) {
+      if (firstBlock.Open(reader, *file, watch.Flag()) == FirstBlockCheck::kRefused || !reader.IsOpen()) {
         allRead = false;
         continue;
       }
@@ -167,7 +167,7 @@ class ExportCommand : public Command {
           progress.Tick();
         }
       } while (going && follow.ReadsAgain(reader, *file, firstBlock, watch.Flag()));
-      allRead = allRead && !reader.fSource.Damaged();
+      allRead = allRead && !reader.Source().Damaged();
     }
     progress.Clear();
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -183,7 +183,7 @@ class ExportCommand : public Command {
 
   void ShowSummary() const
   {
-    const double megabytes = static_cast<double>(reader.fBlocksRead) * TEGBlockSize / kBytesPerMegabyte;
+    const double megabytes = static_cast<double>(reader.BlocksRead()) * TEGBlockSize / kBytesPerMegabyte;
     char line[256];
     std::snprintf(line, sizeof line, "tuda export: %llu events, %llu items, %.3f MB read, %.3f s, %.1f MB/s",
                   static_cast<unsigned long long>(events), static_cast<unsigned long long>(items), megabytes,

@@ -21,13 +21,13 @@ bool HasDataBlockId(const void* bytes)
 
 bool IdAt(const TTudaData& reader, size_t byte)
 {
-  return HasDataBlockId(reinterpret_cast<const char*>(reader.fBuffer) + byte);
+  return HasDataBlockId(reinterpret_cast<const char*>(reader.BlockWords()) + byte);
 }
 
 bool OpenSource(TTudaData& reader, const std::string& name, std::string& error)
 {
-  if (reader.fSource.Open(reader.fFile, name.c_str())) return true;
-  error = reader.fSource.OpenError();
+  if (reader.Source().Open(reader.File(), name.c_str())) return true;
+  error = reader.Source().OpenError();
   return false;
 }
 
@@ -36,8 +36,8 @@ bool ReadBlock(TTudaData& reader, uint64_t index, std::array<unsigned char, kIdB
 {
   const bool whole = reader.GetDataBlock();
   if (index == 0) {
-    firstCount = std::min<size_t>(kIdBytes, reader.fSource.LastCount());
-    std::memcpy(first.data(), reader.fBuffer, firstCount);
+    firstCount = std::min<size_t>(kIdBytes, reader.Source().LastCount());
+    std::memcpy(first.data(), reader.BlockWords(), firstCount);
   }
   return whole;
 }
@@ -63,23 +63,6 @@ class SpacingTracker {
   uint64_t gap = 0;
 };
 
-void CountToken(uint16_t word, FileEvidence& evidence)
-{
-  switch (word >> kTokenKindShift) {
-    case kSimpleItemKind:
-      if (KindOfGroup(word & kGroupMask) == GroupKind::kUnknown) ++evidence.unknownGroupItems;
-      break;
-    case kGroupItemKind:
-      ++evidence.groupItems;
-      break;
-    case kExtendedGroupItemKind:
-      ++evidence.extendedGroupItems;
-      break;
-    default:
-      break;
-  }
-}
-
 LengthReach ReachOf(uint64_t lengthWords, uint64_t markerWord)
 {
   for (const uint64_t end : {markerWord, markerWord + kEndOfBlockWords}) {
@@ -89,25 +72,27 @@ LengthReach ReachOf(uint64_t lengthWords, uint64_t markerWord)
   return LengthReach::kNeither;
 }
 
-// Steps through the decoded block's tokens as the decoder does, without its data length, to the
-// marker or the last whole token; notes where the data length would have stopped the decoder.
+// Steps through the decoded block's tokens as the decoder does, but past its data length, to the
+// marker or the last whole token; counts them as the block accounts do and notes where the data
+// length would have stopped the decoder.
 void WalkTokens(const TTudaData& reader, bool continuesEvent, FileEvidence& evidence)
 {
-  const uint16_t* const begin = reader.fBuffer;
+  const uint16_t* const begin = reader.BlockWords();
   const uint16_t* const end = begin + kBlockWords;
-  const uint64_t lengthWords = reader.fHeader.fDataLength / 2;
-  const uint16_t* word = reader.fCursor;
-  const uint16_t* decoderStop = nullptr;
-  if (continuesEvent && !AtEndOfBlockMarker(word, end) && (*word >> kTokenKindShift) != kEventStartKind) {
+  const uint16_t* const first = begin + reader.CursorWord();
+  const uint64_t lengthWords = reader.DataLengthWords();
+  if (continuesEvent && !AtEndOfBlockMarker(first, end) && TokenKindOf(*first) != TokenKind::kEventStart) {
     ++evidence.eventsAcrossBlocks;
   }
-  while (word < end && !AtEndOfBlockMarker(word, end)) {
-    const unsigned words = DecodedTokenWords(*word);
-    if (words > end - word) break;
-    CountToken(*word, evidence);
-    word += words;
-    if (!decoderStop && static_cast<uint64_t>(word - begin) >= lengthWords) decoderStop = word;
-  }
+  TTudaBlockAccount tokens;
+  const uint16_t* decoderStop = nullptr;
+  const uint16_t* const word = StepToMarker(first, end, [&](uint16_t token, const uint16_t* next) {
+    tokens.Count(token);
+    if (!decoderStop && static_cast<uint64_t>(next - begin) >= lengthWords) decoderStop = next;
+  });
+  evidence.groupItems += tokens.groupItems;
+  evidence.extendedGroupItems += tokens.extendedGroupItems;
+  evidence.unknownGroupItems += tokens.SimpleItems(GroupKind::kUnknown);
   const bool marker = AtEndOfBlockMarker(word, end);
   const LengthReach reach = marker ? ReachOf(lengthWords, word - begin) : LengthReach::kNoMarker;
   ++evidence.blocksPerReach[static_cast<size_t>(reach)];
@@ -120,7 +105,7 @@ void LookAtBlock(TTudaData& reader, SpacingTracker& spacing, FileEvidence& evide
   spacing.Look(reader, evidence.blocks);
   if (!IdAt(reader, 0)) return;
   ++evidence.blocksWithId;
-  ++evidence.blocksPerOrderWord[reader.fBuffer[kDataOrderWord]];
+  ++evidence.blocksPerOrderWord[reader.BlockWords()[kDataOrderWord]];
   reader.DecodeHeader();
   WalkTokens(reader, evidence.blocks > 0, evidence);
 }
@@ -247,7 +232,7 @@ bool CheckFile(const std::string& name, uint64_t maxBlocks, FileEvidence& eviden
 {
   std::ostream discarded(nullptr);
   TTudaData reader;
-  reader.fSource.SetErrors(discarded);
+  reader.Source().SetErrors(discarded);
   return CheckFile(reader, name, maxBlocks, evidence, error, [] { return true; });
 }
 
@@ -256,12 +241,12 @@ bool CheckFile(TTudaData& reader, const std::string& name, uint64_t maxBlocks, F
 {
   evidence = FileEvidence();
   if (!OpenSource(reader, name, error)) return false;
-  evidence.codec = reader.fSource.Codec();
+  evidence.codec = reader.Source().Codec();
   SpacingTracker spacing;
   while (maxBlocks == 0 || evidence.blocks < maxBlocks) {
     if (!ReadBlock(reader, evidence.blocks, evidence.firstBytes, evidence.firstCount)) {
       evidence.readToEnd = true;
-      evidence.trailingBytes = reader.fSource.LastCount();
+      evidence.trailingBytes = reader.Source().LastCount();
       break;
     }
     LookAtBlock(reader, spacing, evidence);
@@ -269,8 +254,8 @@ bool CheckFile(TTudaData& reader, const std::string& name, uint64_t maxBlocks, F
     if (!afterBlock()) break;
   }
   evidence.idSpacing = spacing.Spacing();
-  evidence.damaged = reader.fSource.Damaged();
-  evidence.neededWindowLog = reader.fSource.NeededWindowLog();
+  evidence.damaged = reader.Source().Damaged();
+  evidence.neededWindowLog = reader.Source().NeededWindowLog();
   reader.CloseDataFile();
   return true;
 }
@@ -321,10 +306,10 @@ bool CheckFileStart(const std::string& name, BlockStart& start, std::string& err
   // Damage in the first block is told once, by the reader that decodes the file afterwards.
   std::ostream discarded(nullptr);
   TTudaData reader;
-  reader.fSource.SetErrors(discarded);
+  reader.Source().SetErrors(discarded);
   if (!OpenSource(reader, name, error)) return false;
   reader.GetDataBlock();
-  start = CheckBlockStart(reinterpret_cast<const unsigned char*>(reader.fBuffer), reader.fSource.LastCount());
+  start = CheckBlockStart(reinterpret_cast<const unsigned char*>(reader.BlockWords()), reader.Source().LastCount());
   return true;
 }
 

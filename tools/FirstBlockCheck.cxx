@@ -52,7 +52,7 @@ FirstBlockCheck::Start FirstBlockCheck::Open(TTudaData& reader, const std::strin
     return judged;
   }
   if (!OpenData(reader, file, command, cancel)) return kDataBlock;
-  const std::string_view bytes = reader.fSource.Ahead(TEGBlockSize);
+  const std::string_view bytes = reader.Source().Ahead(TEGBlockSize);
   return Judged(file, CheckBlockStart(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
                 reader.Errors());
 }

@@ -31,22 +31,22 @@ void FollowOptions::Apply(TTudaData& reader, std::function<bool()> look) const
   settings.follow = true;
   settings.idleSeconds = idleSeconds;
   settings.keepWaiting = std::move(look);
-  reader.fSource.SetFollow(std::move(settings));
+  reader.Source().SetFollow(std::move(settings));
 }
 
 bool FollowOptions::Accepts(const TTudaData& reader, const std::string& file) const
 {
-  if (!follow || reader.fSource.Codec() == TCodec::kNone) return true;
-  reader.Errors() << "tuda " << command << ": " << file << " is " << CodecName(reader.fSource.Codec())
+  if (!follow || reader.Source().Codec() == TCodec::kNone) return true;
+  reader.Errors() << "tuda " << command << ": " << file << " is " << CodecName(reader.Source().Codec())
             << "-compressed; --follow reads plain data files only" << std::endl;
   return false;
 }
 
 std::optional<uint64_t> FollowOptions::Restarts(TTudaData& reader, const std::string& file) const
 {
-  const TFollowInput& input = reader.fSource.Follow();
+  const TFollowInput& input = reader.Source().Follow();
   if (!follow || (input.End() != TFollowEnd::kReplaced && input.End() != TFollowEnd::kShrunk)) return std::nullopt;
-  TTudaEvent& held = *reader.fEvent;
+  TTudaEvent& held = reader.HeldEvent();
   const uint64_t lost = held.adcItems.size() + held.tdcItems.size() + held.epicsItems.size() + held.scalerItems.size();
   held.Clear(nullptr);
   std::ostream& errors = reader.Errors();
@@ -66,10 +66,10 @@ bool FollowOptions::ReadsAgain(TTudaData& reader, const std::string& file, const
                                const std::atomic<bool>& cancel) const
 {
   return !cancel.load(std::memory_order_relaxed) && Restarts(reader, file) &&
-         firstBlock.Open(reader, file, cancel) != FirstBlockCheck::kRefused && reader.fFile.is_open();
+         firstBlock.Open(reader, file, cancel) != FirstBlockCheck::kRefused && reader.IsOpen();
 }
 
 bool FollowOptions::EndedIdle(const TTudaData& reader) const
 {
-  return follow && reader.fSource.Follow().End() == TFollowEnd::kIdle;
+  return follow && reader.Source().Follow().End() == TFollowEnd::kIdle;
 }

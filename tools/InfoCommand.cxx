@@ -43,7 +43,7 @@ class InfoCommand : public Command {
     account.CapReaderLines(true);
     window.Install(reader);
     const InterruptWatch watch;
-    if (firstBlock.Open(reader, file, watch.Flag()) == FirstBlockCheck::kRefused || !reader.fFile.is_open()) {
+    if (firstBlock.Open(reader, file, watch.Flag()) == FirstBlockCheck::kRefused || !reader.IsOpen()) {
       return kExitDataError;
     }
 
@@ -60,7 +60,7 @@ class InfoCommand : public Command {
     progress.Clear();
     reader.Print(nullptr);
     reader.PrintStatus(static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count()));
-    const int status = EndStatus(watch, kName, !reader.fSource.Damaged());
+    const int status = EndStatus(watch, kName, !reader.Source().Damaged());
     account.Write();
     return status;
   }

@@ -19,7 +19,7 @@ uint64_t TotalSize(const std::vector<std::string>& files)
 
 ProgressSource ReaderProgress(const TTudaData& reader, const std::vector<std::string>& files)
 {
-  return [&reader, total = TotalSize(files)] { return ProgressAmount{reader.fSource.BytesConsumed(), total}; };
+  return [&reader, total = TotalSize(files)] { return ProgressAmount{reader.Source().BytesConsumed(), total}; };
 }
 
 ProgressSource SharedReaderProgress(const std::atomic<uint64_t>& bytesRead, const std::vector<std::string>& files)

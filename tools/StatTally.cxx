@@ -118,11 +118,11 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const std::at
 {
   FileTally tally;
   TTudaData reader;
-  StatReporter reporter(lines, tally, reader.fSource, bytesRead, afterBlock);
+  StatReporter reporter(lines, tally, reader.Source(), bytesRead, afterBlock);
   reader.SetReporter(&reporter);
   window.Install(reader);
   follow.Apply(reader, {});
-  tally.opened = firstBlock.Open(reader, name, cancel) != FirstBlockCheck::kRefused && reader.fFile.is_open();
+  tally.opened = firstBlock.Open(reader, name, cancel) != FirstBlockCheck::kRefused && reader.IsOpen();
   tally.followRefused = tally.opened && !follow.Accepts(reader, name);
   if (!tally.opened || tally.followRefused) return tally;
   do {
@@ -133,10 +133,10 @@ FileTally TallyFile(const std::string& name, GatheredLines& lines, const std::at
     }
     tally.readToEnd = event == nullptr;
   } while (follow.ReadsAgain(reader, name, firstBlock, cancel));
-  tally.damaged = reader.fSource.Damaged();
+  tally.damaged = reader.Source().Damaged();
   // Damaged compressed data, like a cancelled read, end the file early: its end was never reached.
-  tally.readToEnd = tally.readToEnd && !tally.damaged && !reader.fSource.Cancelled();
-  tally.compressedPadding = reader.fSource.PaddingBytes();
+  tally.readToEnd = tally.readToEnd && !tally.damaged && !reader.Source().Cancelled();
+  tally.compressedPadding = reader.Source().PaddingBytes();
   tally.account = reporter.Account();
   return tally;
 }

@@ -17,7 +17,7 @@ class ZstdWindowOption {
   // bytes is allowed (0: the library's default), else why not.
   std::string Set(uint64_t log);
   // Tells `reader` before it opens a file; nothing when the option was not given.
-  void Install(TTudaData& reader) const { reader.fSource.SetZstdWindowLog(static_cast<unsigned>(log)); }
+  void Install(TTudaData& reader) const { reader.Source().SetZstdWindowLog(static_cast<unsigned>(log)); }
 
  private:
   uint64_t log = 0;

@@ -118,7 +118,7 @@ class MonitorCommand : public Command {
     decoder.SetFollowing(follow.Following());
     for (;;) {
       const FirstBlockCheck::Start start = firstBlock.Open(reader, file, watch.Flag());
-      if (start == FirstBlockCheck::kRefused || !reader.fFile.is_open()) return kExitDataError;
+      if (start == FirstBlockCheck::kRefused || !reader.IsOpen()) return kExitDataError;
       if (!follow.Accepts(reader, file)) return kExitUsage;
       allRead = decoder.Decode([&watch] { return KeepGoing(watch); });
       if (!KeepGoing(watch)) break;

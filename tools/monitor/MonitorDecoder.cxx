@@ -33,7 +33,7 @@ MonitorDecoder::MonitorDecoder(const std::string& source, double refreshSeconds,
       reporter(std::cout, errors, AccountingReporter::kReaderLines)
 {
   reader.SetReporter(&reporter);
-  reader.fSource.SetErrors(errors);
+  reader.Source().SetErrors(errors);
   status.source = source;
   status.refreshSeconds = refreshSeconds;
   ClearHistograms();
@@ -52,7 +52,7 @@ void MonitorDecoder::Fill(const TTudaEvent& event)
 
 void MonitorDecoder::Look()
 {
-  lastBlocks = reader.fBlocksRead;
+  lastBlocks = reader.BlocksRead();
   const MonitorClock::time_point now = MonitorClock::now();
   if (status.events != eventsPublished) status.lastData = now;
   if (resetRequested.exchange(false)) {
@@ -89,9 +89,9 @@ void MonitorDecoder::ClearHistograms()
 void MonitorDecoder::Publish()
 {
   const MonitorClock::time_point now = MonitorClock::now();
-  status.blocks = reader.fBlocksRead;
+  status.blocks = reader.BlocksRead();
   if (!status.finished) status.readingSeconds = Seconds(now - started);
-  status.bytes = reader.fSource.BytesConsumed();
+  status.bytes = reader.Source().BytesConsumed();
   const double seconds = Seconds(now - lastPublished);
   if (seconds > 0) {
     status.eventsPerSecond = (status.events - eventsPublished) / seconds;

@@ -31,9 +31,9 @@ class MonitorDecoder {
     while (keepGoing() && (event = reader.GetNextEvent()) != nullptr) {
       Fill(*event);
       event->Clear(nullptr);
-      if (reader.fBlocksRead != lastBlocks) Look();
+      if (reader.BlocksRead() != lastBlocks) Look();
     }
-    return !reader.fSource.Damaged();
+    return !reader.Source().Damaged();
   }
   // A look between blocks, or while the file does not grow: a reset asked for is carried out and
   // a snapshot published when one is due.
