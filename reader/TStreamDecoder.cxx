@@ -2,8 +2,8 @@
 
 #include <string>
 
-TStreamDecoder::TStreamDecoder(TRawInput& input, const char* frame, bool padded)
-    : TDecoder(input), fFrame(frame), fPadded(padded)
+TStreamDecoder::TStreamDecoder(TRawInput& input, const char* frame, bool padded, size_t inputBytes)
+    : TDecoder(input, inputBytes), fFrame(frame), fPadded(padded)
 {
 }
 

@@ -15,8 +15,8 @@ class TStreamDecoder : public TDecoder {
 
  protected:
   // `frame` is what the codec calls one self-contained unit of its data ("member", "frame");
-  // `padded`: zero bytes may follow the last one.
-  TStreamDecoder(TRawInput& input, const char* frame, bool padded = false);
+  // `padded`: zero bytes may follow the last one; `inputBytes`: raw bytes read at a time.
+  TStreamDecoder(TRawInput& input, const char* frame, bool padded = false, size_t inputBytes = kInputBytes);
 
   // Decodes from the input at `in` into the output at `out`, moving both past the bytes taken
   // and given, and stopping at the end of a frame; Fail()s on damage. Returns whether a frame

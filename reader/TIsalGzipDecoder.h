@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "reader/TStreamDecoder.h"
+#include "reader/TZlibInflater.h"
+
+struct inflate_state;
+
+// Decodes gzip data, member after member, through ISA-L, which checks every member's CRC-32 and
+// length as zlib does at about twice its speed. What it gives, sound or damaged, is what the zlib
+// decoder gives, byte for byte, with the same damage line: a member that ISA-L finds damaged, or
+// that the data end inside, is read once more by zlib from its first byte, which passes over the
+// bytes ISA-L already gave and gives what it decodes beyond them and its own words for the damage;
+// zlib then reads the rest of the file. For that, each member's compressed bytes are kept as they
+// are read, up to kKeptBytesMost of them. The one limit: damage found beyond that in a member
+// ends the data where ISA-L stops, told in zlib's nearest words.
+class TIsalGzipDecoder : public TStreamDecoder {
+ public:
+  // Raw bytes read at a time: ISA-L decodes fastest given much at once.
+  static constexpr size_t kIsalInputBytes = size_t{1} << 20;
+  // A member's compressed bytes kept for zlib's second reading, at most.
+  static constexpr size_t kKeptBytesMost = size_t{64} << 20;
+
+  explicit TIsalGzipDecoder(TRawInput& input);
+  ~TIsalGzipDecoder() override;
+  TIsalGzipDecoder(const TIsalGzipDecoder&) = delete;
+  TIsalGzipDecoder& operator=(const TIsalGzipDecoder&) = delete;
+
+ private:
+  bool Step(const char*& in, const char* inEnd, char*& out, char* outEnd) override;
+  bool StepIsal(const char*& in, const char* inEnd, char*& out, char* outEnd);
+  bool ReservedFlagsAhead(const char* in, const char* inEnd) const;
+  void Keep(const char* taken, size_t count);
+  void StartMember();
+  bool StartReread(const char*& in, const char* inEnd, char*& out, char* outEnd);
+  bool Reread(const char*& in, const char* inEnd, char*& out, char* outEnd);
+  bool StepZlib(const char*& in, const char* inEnd, char*& out, char* outEnd);
+
+  std::unique_ptr<inflate_state> fState;
+  // The member in hand: its compressed bytes read so far (while fKeeping) and the bytes given.
+  std::vector<char> fKept;
+  bool fKeeping = true;
+  uint64_t fMemberTaken = 0;
+  uint64_t fMemberGiven = 0;
+  // zlib, from the damaged member on: the kept bytes it has read, and the bytes it is yet to
+  // pass over, decoded into fSkipped.
+  std::unique_ptr<TZlibInflater> fZlib;
+  size_t fRereadNext = 0;
+  uint64_t fToSkip = 0;
+  std::unique_ptr<char[]> fSkipped;
+};
