@@ -1,14 +1,13 @@
 #include "reader/TIsalGzipDecoder.h"
 
 #include <isa-l/igzip_lib.h>
+#include <sys/mman.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
-// The kept bytes' first room, made with the decoder, so that a file of small members allocates
-// nothing while it is read; it doubles for larger members, up to the most kept.
-constexpr size_t kKeptBytesFirst = size_t{1} << 20;
 // zlib decodes the bytes it passes over into a buffer of this size.
 constexpr size_t kSkippedBytes = size_t{1} << 16;
 
@@ -43,12 +42,21 @@ const char* ZlibWordsFor(int status)
 TIsalGzipDecoder::TIsalGzipDecoder(TRawInput& input)
     : TStreamDecoder(input, "member", true, kIsalInputBytes), fState(std::make_unique<inflate_state>())
 {
-  fKept.reserve(kKeptBytesFirst);
+  // All the room at once, so never a copy as a member grows; the system gives memory only as it
+  // is written, as far as the largest member reaches. Without it, ISA-L's own stops stand.
+  void* const room = mmap(nullptr, kKeptBytesMost, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (room != MAP_FAILED) {
+    madvise(room, kKeptBytesMost, MADV_HUGEPAGE);
+    fKept = static_cast<char*>(room);
+  }
   isal_inflate_init(fState.get());
-  fState->crc_flag = ISAL_GZIP;
+  StartMember();
 }
 
-TIsalGzipDecoder::~TIsalGzipDecoder() = default;
+TIsalGzipDecoder::~TIsalGzipDecoder()
+{
+  if (fKept != nullptr) munmap(fKept, kKeptBytesMost);
+}
 
 bool TIsalGzipDecoder::Step(const char*& in, const char* inEnd, char*& out, char* outEnd)
 {
@@ -59,8 +67,8 @@ void TIsalGzipDecoder::StartMember()
 {
   isal_inflate_reset(fState.get());
   fState->crc_flag = ISAL_GZIP;
-  fKept.clear();
-  fKeeping = true;
+  fKeptCount = 0;
+  fKeeping = fKept != nullptr;
   fMemberTaken = 0;
   fMemberGiven = 0;
 }
@@ -69,12 +77,12 @@ void TIsalGzipDecoder::Keep(const char* taken, size_t count)
 {
   fMemberTaken += count;
   if (!fKeeping) return;
-  if (fKept.size() + count > kKeptBytesMost) {
+  if (count > kKeptBytesMost - fKeptCount) {
     fKeeping = false;
-    fKept.clear();
     return;
   }
-  fKept.insert(fKept.end(), taken, taken + count);
+  std::memcpy(fKept + fKeptCount, taken, count);
+  fKeptCount += count;
 }
 
 // Whether the input holds the member's flag byte with flags that zlib refuses.
@@ -122,11 +130,11 @@ bool TIsalGzipDecoder::StartReread(const char*& in, const char* inEnd, char*& ou
 // zlib reads the member's kept bytes first, then the input.
 bool TIsalGzipDecoder::Reread(const char*& in, const char* inEnd, char*& out, char* outEnd)
 {
-  while (fRereadNext < fKept.size()) {
-    const char* next = fKept.data() + fRereadNext;
+  while (fRereadNext < fKeptCount) {
+    const char* next = fKept + fRereadNext;
     char* const before = out;
-    const bool ended = StepZlib(next, fKept.data() + fKept.size(), out, outEnd);
-    fRereadNext = static_cast<size_t>(next - fKept.data());
+    const bool ended = StepZlib(next, fKept + fKeptCount, out, outEnd);
+    fRereadNext = static_cast<size_t>(next - fKept);
     if (ended || Failed() || out != before || out == outEnd) return ended;
   }
   return StepZlib(in, inEnd, out, outEnd);

@@ -27,7 +27,7 @@ constexpr size_t kReservedBytes = 4 * kRunBlocks * 32768;
 constexpr size_t kHeaderBytes = 10;
 constexpr size_t kTrailerBytes = 8;
 // Cuts and flips across the data, about this many of each per file.
-constexpr size_t kDataSpots = 120;
+constexpr size_t kDataSpots = 90;
 
 struct Decoded {
   std::string bytes;
