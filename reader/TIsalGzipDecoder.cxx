@@ -99,6 +99,7 @@ bool TIsalGzipDecoder::StepIsal(const char*& in, const char* inEnd, char*& out, 
   fState->avail_in = static_cast<uint32_t>(inEnd - in);
   fState->next_out = reinterpret_cast<uint8_t*>(out);
   fState->avail_out = static_cast<uint32_t>(outEnd - out);
+  char* const stepOut = out;
   const int status = isal_inflate(fState.get());
   const char* const taken = reinterpret_cast<const char*>(fState->next_in);
   char* const given = reinterpret_cast<char*>(fState->next_out);
@@ -113,7 +114,13 @@ bool TIsalGzipDecoder::StepIsal(const char*& in, const char* inEnd, char*& out, 
     return true;
   }
   if (status >= ISAL_DECOMP_OK && !cut) return false;
-  if (fKeeping) return StartReread(in, inEnd, out, outEnd);
+  if (fKeeping) {
+    // ISA-L lets some damage through that zlib stops at, and gives bytes beyond it: those of this
+    // step are not handed on yet, and zlib decodes them again or stops before them.
+    fMemberGiven -= static_cast<uint64_t>(out - stepOut);
+    out = stepOut;
+    return StartReread(in, inEnd, out, outEnd);
+  }
   // Beyond the kept bytes a cut is told by the frame loop, as the data ending inside a member.
   if (status < ISAL_DECOMP_OK) Fail(ZlibWordsFor(status));
   return false;
