@@ -39,6 +39,9 @@ class TDecoder {
   // Reads the next raw bytes into InputBuffer(); how many, 0 at the end of the file.
   size_t ReadInput() { return fInput.Read(fIn.get(), fInputBytes); }
   const char* InputBuffer() const { return fIn.get(); }
+  // The raw input read again from `offset`, where it can be (see TRawInput::Rewind).
+  bool InputRewindable() const { return fInput.Rewindable(); }
+  bool RewindInput(uint64_t offset) { return fInput.Rewind(offset); }
 
   void Fail(const std::string& reason) { fFailure = reason; }
   void FailForWindow(unsigned log)

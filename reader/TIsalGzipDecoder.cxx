@@ -37,18 +37,25 @@ const char* ZlibWordsFor(int status)
   }
 }
 
+// All the room for kept bytes at once, so never a copy as a member grows; the system gives memory
+// only as it is written, as far as the largest member reaches. Null when it cannot be had: ISA-L's
+// own stops stand then.
+char* MapKeptRoom()
+{
+  void* const room = mmap(nullptr, TIsalGzipDecoder::kKeptBytesMost, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (room == MAP_FAILED) return nullptr;
+  madvise(room, TIsalGzipDecoder::kKeptBytesMost, MADV_HUGEPAGE);
+  return static_cast<char*>(room);
+}
+
 }  // namespace
 
 TIsalGzipDecoder::TIsalGzipDecoder(TRawInput& input)
-    : TStreamDecoder(input, "member", true, kIsalInputBytes), fState(std::make_unique<inflate_state>())
+    : TStreamDecoder(input, "member", true, kIsalInputBytes),
+      fState(std::make_unique<inflate_state>()),
+      fKept(InputRewindable() ? nullptr : MapKeptRoom())
 {
-  // All the room at once, so never a copy as a member grows; the system gives memory only as it
-  // is written, as far as the largest member reaches. Without it, ISA-L's own stops stand.
-  void* const room = mmap(nullptr, kKeptBytesMost, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (room != MAP_FAILED) {
-    madvise(room, kKeptBytesMost, MADV_HUGEPAGE);
-    fKept = static_cast<char*>(room);
-  }
   isal_inflate_init(fState.get());
   StartMember();
 }
@@ -69,6 +76,7 @@ void TIsalGzipDecoder::StartMember()
   fState->crc_flag = ISAL_GZIP;
   fKeptCount = 0;
   fKeeping = fKept != nullptr;
+  fMemberStart += fMemberTaken;
   fMemberTaken = 0;
   fMemberGiven = 0;
 }
@@ -94,7 +102,7 @@ bool TIsalGzipDecoder::ReservedFlagsAhead(const char* in, const char* inEnd) con
 
 bool TIsalGzipDecoder::StepIsal(const char*& in, const char* inEnd, char*& out, char* outEnd)
 {
-  if (ReservedFlagsAhead(in, inEnd)) return StartReread(in, inEnd, out, outEnd);
+  if (ReservedFlagsAhead(in, inEnd)) return HandOver(in, inEnd, out, outEnd);
   fState->next_in = reinterpret_cast<uint8_t*>(const_cast<char*>(in));
   fState->avail_in = static_cast<uint32_t>(inEnd - in);
   fState->next_out = reinterpret_cast<uint8_t*>(out);
@@ -114,23 +122,26 @@ bool TIsalGzipDecoder::StepIsal(const char*& in, const char* inEnd, char*& out, 
     return true;
   }
   if (status >= ISAL_DECOMP_OK && !cut) return false;
-  if (fKeeping) {
+  if (fKeeping || InputRewindable()) {
     // ISA-L lets some damage through that zlib stops at, and gives bytes beyond it: those of this
     // step are not handed on yet, and zlib decodes them again or stops before them.
     fMemberGiven -= static_cast<uint64_t>(out - stepOut);
     out = stepOut;
-    return StartReread(in, inEnd, out, outEnd);
+    return HandOver(in, inEnd, out, outEnd);
   }
   // Beyond the kept bytes a cut is told by the frame loop, as the data ending inside a member.
   if (status < ISAL_DECOMP_OK) Fail(ZlibWordsFor(status));
   return false;
 }
 
-bool TIsalGzipDecoder::StartReread(const char*& in, const char* inEnd, char*& out, char* outEnd)
+// zlib takes the member over from its first byte: a file is read again from there, other input
+// from the kept bytes and then on.
+bool TIsalGzipDecoder::HandOver(const char*& in, const char* inEnd, char*& out, char* outEnd)
 {
   fZlib = std::make_unique<TZlibInflater>();
   fSkipped.reset(new char[kSkippedBytes]);
   fToSkip = fMemberGiven;
+  if (!fKeeping && Rewind(fMemberStart)) return false;
   return Reread(in, inEnd, out, outEnd);
 }
 

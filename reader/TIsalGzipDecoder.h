@@ -14,9 +14,10 @@ struct inflate_state;
 // decoder gives, byte for byte, with the same damage line: a member that ISA-L finds damaged, or
 // that the data end inside, is read once more by zlib from its first byte, which passes over the
 // bytes ISA-L already gave and gives what it decodes beyond them and its own words for the damage;
-// zlib then reads the rest of the file. For that, each member's compressed bytes are kept as they
-// are read, up to kKeptBytesMost of them. The one limit: damage found beyond that in a member
-// ends the data where ISA-L stops, told in zlib's nearest words.
+// zlib then reads the rest of the file. A file is read again from the member's first byte; input
+// that cannot be sought (a pipe, a device) has each member's compressed bytes kept as they are
+// read, up to kKeptBytesMost of them. The one limit: in such input, damage found beyond that in a
+// member ends the data where ISA-L stops, told in zlib's nearest words.
 class TIsalGzipDecoder : public TStreamDecoder {
  public:
   // Raw bytes read at a time: ISA-L decodes fastest given much at once.
@@ -36,17 +37,19 @@ class TIsalGzipDecoder : public TStreamDecoder {
   bool ReservedFlagsAhead(const char* in, const char* inEnd) const;
   void Keep(const char* taken, size_t count);
   void StartMember();
-  bool StartReread(const char*& in, const char* inEnd, char*& out, char* outEnd);
+  bool HandOver(const char*& in, const char* inEnd, char*& out, char* outEnd);
   bool Reread(const char*& in, const char* inEnd, char*& out, char* outEnd);
   bool StepZlib(const char*& in, const char* inEnd, char*& out, char* outEnd);
 
   std::unique_ptr<inflate_state> fState;
-  // The member in hand: its compressed bytes read so far (while fKeeping) and the bytes given.
-  // The room for them is mapped once, in huge pages where the system allows: faults of small
-  // pages, page after page of a large member, would cost a third of the decoding time.
-  char* fKept = nullptr;
+  // The member in hand: its first raw byte, its compressed bytes taken so far, kept while
+  // fKeeping, and the bytes given. The room for kept bytes is mapped once, for input that cannot
+  // be sought only, in huge pages where the system allows: faults of small pages, page after page
+  // of a large member, would cost a third of the decoding time.
+  char* const fKept;
   size_t fKeptCount = 0;
   bool fKeeping = false;
+  uint64_t fMemberStart = 0;
   uint64_t fMemberTaken = 0;
   uint64_t fMemberGiven = 0;
   // zlib, from the damaged member on: the kept bytes it has read, and the bytes it is yet to

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "reader/TDecoder.h"
 #include "reader/TRawInput.h"
@@ -24,8 +25,13 @@ class TStreamDecoder : public TDecoder {
   // holds comes out.
   virtual bool Step(const char*& in, const char* inEnd, char*& out, char* outEnd) = 0;
 
+  // Called from Step, which then returns at once: the input is read again from the raw byte at
+  // `offset`, the rest of the input in hand dropped. False when the input cannot be sought.
+  bool Rewind(uint64_t offset);
+
  private:
   void Refill();
+  void DropInput();
   bool AtPadding() const;
   void TakePadding();
 
@@ -34,6 +40,7 @@ class TStreamDecoder : public TDecoder {
   const char* fInNext = nullptr;
   const char* fInEnd = nullptr;
   bool fInputEnded = false;
+  bool fRewound = false;
   bool fInFrame = false;
   bool fEnded = false;
 };

@@ -1,13 +1,19 @@
 // The two gzip decoders over the same bytes: ISA-L's gives what zlib's gives, byte for byte, and
 // the same damage in the same words at the same offset, for sound files of every level, members
 // one after another and across raw reads, padding and other data after the last member, and
-// files cut or with a byte flipped anywhere in the header, the data or the trailer.
+// files cut or with a byte flipped anywhere in the header, the data or the trailer; read from a
+// file, which ISA-L's decoder reads again, and from a pipe, whose bytes it keeps. A member larger
+// than the bytes kept, damaged beyond them, is told as zlib tells it too, from a file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "reader/TGzipDecoder.h"
@@ -28,20 +34,20 @@ constexpr size_t kHeaderBytes = 10;
 constexpr size_t kTrailerBytes = 8;
 // Cuts and flips across the data, about this many of each per file.
 constexpr size_t kDataSpots = 90;
+// A run whose one gzip -1 member is larger than the bytes ISA-L's decoder keeps of a member.
+constexpr uint64_t kLargeRunBlocks = 768;
 
 struct Decoded {
   std::string bytes;
   std::string failure;
   uint64_t padding = 0;
+  uint64_t consumed = 0;  // raw bytes counted as read
 };
 
-// What `Decoder` gives from `compressed`, asked for `piece` bytes at a time.
+// What `Decoder` gives from the started `input`, asked for `piece` bytes at a time.
 template <typename Decoder>
-Decoded Decode(const std::string& compressed, size_t piece)
+Decoded Decode(TRawInput& input, size_t piece)
 {
-  std::istringstream file(compressed);
-  TRawInput input;
-  input.Start(file);
   Decoder decoder(input);
   Decoded decoded;
   decoded.bytes.reserve(kReservedBytes);
@@ -53,7 +59,51 @@ Decoded Decode(const std::string& compressed, size_t piece)
   }
   decoded.failure = decoder.Failure();
   decoded.padding = decoder.PaddingBytes();
+  decoded.consumed = input.Consumed();
   return decoded;
+}
+
+// The same from a stream of `compressed`, which can be sought as a file can.
+template <typename Decoder>
+Decoded DecodeStream(const std::string& compressed, size_t piece)
+{
+  std::istringstream file(compressed);
+  TRawInput input;
+  input.Start(file);
+  return Decode<Decoder>(input, piece);
+}
+
+// The same from a pipe that a thread writes `compressed` into, which cannot be sought.
+template <typename Decoder>
+Decoded DecodePipe(const std::string& compressed, size_t piece)
+{
+  int ends[2];
+  EXPECT_EQ(pipe(ends), 0);
+  std::thread feeder([&] {
+    for (size_t written = 0; written < compressed.size();) {
+      const ssize_t count = write(ends[1], compressed.data() + written, compressed.size() - written);
+      if (count <= 0) break;
+      written += static_cast<size_t>(count);
+    }
+    close(ends[1]);
+  });
+  TRawInput input;
+  input.StartDescriptor(ends[0], false, false);
+  const Decoded decoded = Decode<Decoder>(input, piece);
+  // Damage ends the decoding early: drain the pipe so that the feeder ends.
+  ReadAll(ends[0]);
+  feeder.join();
+  close(ends[0]);
+  return decoded;
+}
+
+// The same from the file at `path` through its descriptor.
+template <typename Decoder>
+Decoded DecodeFile(const std::string& path, size_t piece)
+{
+  TRawInput input;
+  input.StartDescriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC), true, false);
+  return Decode<Decoder>(input, piece);
 }
 
 // One gzip member of `data` at `level` (0: stored), through zlib.
@@ -87,6 +137,20 @@ std::string StoredMemberOfSize(size_t size)
 
 class GzipDecoderTest : public testing::Test {
  protected:
+  // The large run through gzip -1, made once: a single member larger than the bytes kept.
+  static void SetUpTestSuite()
+  {
+    largeFolder = std::make_unique<ScratchFolder>();
+    SyntheticRunOptions options;
+    options.blocks = kLargeRunBlocks;
+    std::ofstream out(largeFolder->Path("large.dat"), std::ios::binary);
+    WriteSyntheticRun(out, options);
+    out.close();
+    const std::string command = "gzip -1 " + largeFolder->Path("large.dat");
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  static void TearDownTestSuite() { largeFolder.reset(); }
+
   void SetUp() override
   {
     SyntheticRunOptions options;
@@ -104,17 +168,48 @@ class GzipDecoderTest : public testing::Test {
     return ReadFile(path);
   }
 
-  // Decodes `compressed` with both decoders and expects the same from each; zlib's result.
-  Decoded ExpectSame(const std::string& compressed, const std::string& what, size_t piece = kSlotBytes)
+  // Expects from ISA-L's decoder what zlib's gave.
+  static void ExpectSame(const Decoded& isal, const Decoded& zlib, const std::string& what)
   {
-    const Decoded zlib = Decode<TGzipDecoder>(compressed, piece);
-    const Decoded isal = Decode<TIsalGzipDecoder>(compressed, piece);
     EXPECT_EQ(isal.failure, zlib.failure) << what;
     EXPECT_EQ(isal.bytes.size(), zlib.bytes.size()) << what << ": " << zlib.failure;
     EXPECT_TRUE(isal.bytes == zlib.bytes) << what;
     EXPECT_EQ(isal.padding, zlib.padding) << what;
+  }
+
+  // Decodes `compressed` with both decoders, ISA-L's from a stream and from a pipe, and expects
+  // the same from each; zlib's result.
+  Decoded ExpectSame(const std::string& compressed, const std::string& what, size_t piece = kSlotBytes)
+  {
+    const Decoded zlib = DecodeStream<TGzipDecoder>(compressed, piece);
+    ExpectSame(DecodeStream<TIsalGzipDecoder>(compressed, piece), zlib, what);
+    ExpectSame(DecodePipe<TIsalGzipDecoder>(compressed, piece), zlib, what + " through a pipe");
     return zlib;
   }
+
+  // Decodes the large member's file as it stands with both decoders and expects the same, no
+  // byte counted twice as read.
+  static void ExpectSameOfLarge(const std::string& what)
+  {
+    const std::string path = largeFolder->Path("large.dat.gz");
+    const Decoded zlib = DecodeFile<TGzipDecoder>(path, kSlotBytes);
+    const Decoded isal = DecodeFile<TIsalGzipDecoder>(path, kSlotBytes);
+    ExpectSame(isal, zlib, what);
+    EXPECT_NE(zlib.failure, "") << what;
+    EXPECT_LE(isal.consumed, std::filesystem::file_size(path)) << what;
+  }
+
+  // Flips a bit of the byte at `at` of the file at `path`, or flips it back.
+  static void FlipByte(const std::string& path, uint64_t at)
+  {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(at));
+    const char byte = static_cast<char>(file.get() ^ 0x10);
+    file.seekp(static_cast<std::streamoff>(at));
+    file.put(byte);
+  }
+
+  static std::unique_ptr<ScratchFolder> largeFolder;
 
   // Every cut in the header and the trailer, and kDataSpots across the data.
   static std::vector<size_t> Spots(size_t size)
@@ -129,6 +224,8 @@ class GzipDecoderTest : public testing::Test {
   ScratchFolder folder;
   const std::string plain = folder.Path("run.dat");
 };
+
+std::unique_ptr<ScratchFolder> GzipDecoderTest::largeFolder;
 
 TEST_F(GzipDecoderTest, SoundFilesOfEveryLevelGiveThePlainBytes)
 {
@@ -221,6 +318,23 @@ TEST_F(GzipDecoderTest, AChecksumOrLengthThatDoesNotMatchEndsTheDataAfterTheMemb
     const Decoded decoded = ExpectSame(damaged + member, reason);
     EXPECT_EQ(decoded.failure, reason);
     EXPECT_EQ(decoded.bytes.size(), bytes.size());
+  }
+}
+
+// The large member with a byte flipped, then cut shorter and shorter, all beyond the bytes kept of
+// a member read from a pipe.
+TEST_F(GzipDecoderTest, AMemberLargerThanTheKeptBytesIsToldAsZlibTellsItFromAFile)
+{
+  const std::string path = largeFolder->Path("large.dat.gz");
+  const uint64_t size = std::filesystem::file_size(path);
+  ASSERT_GT(size, TIsalGzipDecoder::kKeptBytesMost + (size_t{1} << 20));
+  const uint64_t spots[] = {size - kTrailerBytes / 2, size - 1000, TIsalGzipDecoder::kKeptBytesMost + 12345};
+  FlipByte(path, spots[2]);
+  ExpectSameOfLarge("flipped at " + std::to_string(spots[2]));
+  FlipByte(path, spots[2]);
+  for (const uint64_t cut : spots) {
+    std::filesystem::resize_file(path, cut);
+    ExpectSameOfLarge("cut at " + std::to_string(cut));
   }
 }
 
