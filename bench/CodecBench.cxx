@@ -7,7 +7,11 @@
 // The fast codecs read a 256 MiB run, so that the program's start-up and the codec's buffers,
 // paid once per file, weigh no more than they do on a real run; xz and bzip2 a 32 MiB one, which
 // already takes them seconds.
+// With --gzip, the gzip path alone: this build's `tuda run` (ISA-L where built with it) against
+// ZLIB_TUDA, a `tuda` built with -DTUDA_ISAL=OFF, and against `igzip -dc` and `gzip -dc` alone,
+// interleaved round by round on the 256 MiB run compressed by gzip -6 (gzip's default level).
 // Usage: tuda_codec_bench [ROUNDS]   (default 3)
+//        tuda_codec_bench --gzip ZLIB_TUDA [ROUNDS]
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -83,11 +87,50 @@ void Time(const std::string& command, uint64_t blocks, Runs& runs)
   runs.cpu.push_back(ChildrenCpuSeconds() - cpuBefore);
 }
 
+int Rounds(const char* argument)
+{
+  return argument != nullptr ? std::max(1, std::atoi(argument)) : kDefaultRounds;
+}
+
+// One command of the gzip comparison, run on the compressed file.
+struct Contender {
+  const char* name;
+  std::string command;
+  Runs runs;
+};
+
+int CompareGzip(const std::string& zlibTuda, int rounds)
+{
+  const Codec& gzip = kCodecs[0];
+  const std::string file = CompressedFile(BenchRunFile(gzip.runBlocks), gzip);
+  const std::string run = " run --print none --file " + file;
+  std::vector<Contender> contenders{{"tuda zlib", zlibTuda + run, {}},
+                                    {"tuda isal", BesideBenchmark("tuda") + run, {}},
+                                    {"igzip -dc", "igzip -dc < " + file, {}},
+                                    {"gzip -dc", "gzip -dc < " + file, {}}};
+  for (int round = 0; round < rounds; ++round) {
+    for (Contender& contender : contenders) Time(contender.command, gzip.runBlocks, contender.runs);
+  }
+
+  const double zlibRate = Median(contenders[0].runs.rates);
+  const double igzipRate = Median(contenders[2].runs.rates);
+  std::printf("%-10s %9s %9s %9s %9s\n", "gzip -6", "MB/s", "cpu s", "/zlib", "/igzip");
+  for (const Contender& contender : contenders) {
+    const double rate = Median(contender.runs.rates);
+    std::printf("%-10s %9.1f %9.3f %9.2f %9.2f\n", contender.name, rate, Median(contender.runs.cpu),
+                rate / zlibRate, rate / igzipRate);
+  }
+  std::printf("MB/s of uncompressed data of a %llu MiB run and CPU seconds, medians of %d rounds\n",
+              static_cast<unsigned long long>(gzip.runBlocks * TEGBlockSize / kBytesPerMegabyte), rounds);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRounds;
+  if (argc > 2 && std::string(argv[1]) == "--gzip") return CompareGzip(argv[2], Rounds(argc > 3 ? argv[3] : nullptr));
+  const int rounds = Rounds(argc > 1 ? argv[1] : nullptr);
   const std::string run = BesideBenchmark("tuda") + " run --print none --file ";
   std::vector<std::string> plains, files;
   for (const Codec& codec : kCodecs) {

@@ -34,6 +34,9 @@ string(CONCAT CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
 # The static reader brings its link dependencies along as development packages.
 if(TUDA_COMPRESSION)
   set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libarchive-dev, zlib1g-dev, libbz2-dev, liblzma-dev, libzstd-dev, liblz4-dev, pkg-config")
+  if(TUDA_ISAL)
+    string(APPEND CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS ", libisal-dev")
+  endif()
 endif()
 
 # The module is built for one Python and against one numpy, which dpkg-shlibdeps cannot see, and

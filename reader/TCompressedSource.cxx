@@ -7,6 +7,7 @@
 #include "reader/TArchiveFilter.h"
 #include "reader/TBzip2Decoder.h"
 #include "reader/TGzipDecoder.h"
+#include "reader/TIsalGzipDecoder.h"
 #include "reader/TLz4Decoder.h"
 #include "reader/TXzDecoder.h"
 #include "reader/TZstdDecoder.h"
@@ -21,13 +22,20 @@ constexpr size_t kBlocksPerSlot = 8;
 constexpr size_t kRingSlots = 4;
 constexpr size_t kSlotBytes = kBlocksPerSlot * TEGBlockSize;
 
+#ifdef TUDA_ISAL
+// ISA-L where the build has it, faster than zlib and giving what zlib gives.
+using TGzipDecoderOfBuild = TIsalGzipDecoder;
+#else
+using TGzipDecoderOfBuild = TGzipDecoder;
+#endif
+
 // Each codec's own library, which checks what the archive library does not, streams without its
 // copies and gives out all it decoded before damage; the archive library for legacy lz4.
 std::unique_ptr<TDecoder> MakeDecoder(TRawInput& input, TCodec codec, unsigned zstdWindowLog)
 {
   switch (codec) {
     case TCodec::kGzip:
-      return std::make_unique<TGzipDecoder>(input);
+      return std::make_unique<TGzipDecoderOfBuild>(input);
     case TCodec::kBzip2:
       return std::make_unique<TBzip2Decoder>(input);
     case TCodec::kXz:

@@ -11,6 +11,10 @@
 // the raw input. Runs on the helper thread of a TCompressedSource only.
 class TDecoder {
  public:
+  // Raw bytes read at a time unless a decoder asks for others: large enough to keep system
+  // calls rare.
+  static constexpr size_t kInputBytes = 1 << 16;
+
   virtual ~TDecoder() = default;
 
   // Bytes put into `out`: `size` unless the data ended or were found damaged first, and then
@@ -26,12 +30,18 @@ class TDecoder {
   uint64_t PaddingBytes() const { return fPaddingBytes; }
 
  protected:
-  // `input` must outlive the decoder.
-  explicit TDecoder(TRawInput& input) : fInput(input), fIn(new char[kInputBytes]) {}
+  // `input` must outlive the decoder; `inputBytes` are read from it at a time.
+  explicit TDecoder(TRawInput& input, size_t inputBytes = kInputBytes)
+      : fInput(input), fInputBytes(inputBytes), fIn(new char[inputBytes])
+  {
+  }
 
   // Reads the next raw bytes into InputBuffer(); how many, 0 at the end of the file.
-  size_t ReadInput() { return fInput.Read(fIn.get(), kInputBytes); }
+  size_t ReadInput() { return fInput.Read(fIn.get(), fInputBytes); }
   const char* InputBuffer() const { return fIn.get(); }
+  // The raw input read again from `offset`, where it can be (see TRawInput::Rewind).
+  bool InputRewindable() const { return fInput.Rewindable(); }
+  bool RewindInput(uint64_t offset) { return fInput.Rewind(offset); }
 
   void Fail(const std::string& reason) { fFailure = reason; }
   void FailForWindow(unsigned log)
@@ -43,10 +53,8 @@ class TDecoder {
   void AddPadding(uint64_t bytes) { fPaddingBytes += bytes; }
 
  private:
-  // Raw bytes read at a time: large enough to keep system calls rare.
-  static constexpr size_t kInputBytes = 1 << 16;
-
   TRawInput& fInput;
+  const size_t fInputBytes;
   std::unique_ptr<char[]> fIn;
   std::string fFailure;
   unsigned fNeededWindowLog = 0;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <zlib.h>
-
 #include "reader/TStreamDecoder.h"
+#include "reader/TZlibInflater.h"
 
 // Decodes gzip data, member after member, through zlib, which checks the CRC-32 and the length
 // of every member (the general archive library does not). Zero bytes after the last member are
@@ -10,13 +9,9 @@
 class TGzipDecoder : public TStreamDecoder {
  public:
   explicit TGzipDecoder(TRawInput& input);
-  ~TGzipDecoder() override;
-  TGzipDecoder(const TGzipDecoder&) = delete;
-  TGzipDecoder& operator=(const TGzipDecoder&) = delete;
 
  private:
   bool Step(const char*& in, const char* inEnd, char*& out, char* outEnd) override;
 
-  z_stream fStream{};
-  bool fReady = false;
+  TZlibInflater fInflater;
 };

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,8 +20,8 @@ constexpr int kWaitForever = -1;
 void TRawInput::Start(std::istream& file)
 {
   fFile = &file;
-  file.read(fKept.data(), fKept.size());
-  KeepFirstBytes(static_cast<size_t>(file.gcount()));
+  Begin(file.tellg());
+  KeepFirstBytes(ReadStream(fKept.data(), fKept.size()));
   // A file shorter than the bytes looked at is still open and readable from its start: its end
   // shows at the first read, as it would have without the look.
   file.clear();
@@ -32,15 +33,26 @@ void TRawInput::StartDescriptor(int descriptor, bool owned, bool awaitWriter)
   fOwned = owned;
   fMustWait = awaitWriter;
   fEnded = false;
+  struct stat status;
+  const bool regular = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+  Begin(regular ? lseek(descriptor, 0, SEEK_CUR) : -1);
   KeepFirstBytes(ReadDescriptor(fKept.data(), fKept.size()));
   fEnded = false;
+}
+
+// `start`: where the raw bytes start in the file, -1 when the input cannot be sought.
+void TRawInput::Begin(int64_t start)
+{
+  fRewindable = start >= 0;
+  fStartOffset = fRewindable ? start : 0;
+  fOffset = 0;
+  fReached = 0;
 }
 
 void TRawInput::KeepFirstBytes(size_t count)
 {
   fKeptCount = count;
   fKeptUsed = 0;
-  Count(count);
 }
 
 void TRawInput::Stop()
@@ -49,6 +61,7 @@ void TRawInput::Stop()
   fDescriptor = -1;
   fOwned = false;
   fFile = nullptr;
+  fRewindable = false;
 }
 
 size_t TRawInput::Read(char* buffer, size_t size)
@@ -60,11 +73,45 @@ size_t TRawInput::Read(char* buffer, size_t size)
     fKeptUsed += kept;
     if (kept == size) return size;
   }
-  if (!fFile) return kept + ReadDescriptor(buffer + kept, size - kept);
-  fFile->read(buffer + kept, static_cast<std::streamsize>(size - kept));
+  return kept + (fFile ? ReadStream(buffer + kept, size - kept) : ReadDescriptor(buffer + kept, size - kept));
+}
+
+bool TRawInput::Rewind(uint64_t offset)
+{
+  // The stream goes on after the first bytes, which are handed out again from the offset on.
+  const uint64_t streamOffset = std::max<uint64_t>(offset, fKeptCount);
+  if (!fRewindable || !Seek(streamOffset)) return false;
+  fOffset = streamOffset;
+  fKeptUsed = static_cast<size_t>(std::min<uint64_t>(offset, fKeptCount));
+  return true;
+}
+
+bool TRawInput::Seek(uint64_t offset)
+{
+  const int64_t at = fStartOffset + static_cast<int64_t>(offset);
+  if (fFile) {
+    fFile->clear();
+    return static_cast<bool>(fFile->seekg(at));
+  }
+  fEnded = false;
+  return lseek(fDescriptor, at, SEEK_SET) == at;
+}
+
+// Bytes read again after a rewind were counted the first time.
+void TRawInput::Advance(size_t bytes)
+{
+  fOffset += bytes;
+  if (fOffset <= fReached) return;
+  fConsumed.store(Consumed() + (fOffset - fReached), std::memory_order_relaxed);
+  fReached = fOffset;
+}
+
+size_t TRawInput::ReadStream(char* buffer, size_t size)
+{
+  fFile->read(buffer, static_cast<std::streamsize>(size));
   const size_t count = static_cast<size_t>(fFile->gcount());
-  Count(count);
-  return kept + count;
+  Advance(count);
+  return count;
 }
 
 // Whole reads where the descriptor gives pieces (a pipe, a socket, a terminal), until the end,
@@ -82,7 +129,7 @@ size_t TRawInput::ReadDescriptor(char* buffer, size_t size)
       fEnded = true;
     }
   }
-  Count(count);
+  Advance(count);
   return count;
 }
 

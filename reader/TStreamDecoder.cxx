@@ -2,8 +2,8 @@
 
 #include <string>
 
-TStreamDecoder::TStreamDecoder(TRawInput& input, const char* frame, bool padded)
-    : TDecoder(input), fFrame(frame), fPadded(padded)
+TStreamDecoder::TStreamDecoder(TRawInput& input, const char* frame, bool padded, size_t inputBytes)
+    : TDecoder(input, inputBytes), fFrame(frame), fPadded(padded)
 {
 }
 
@@ -29,6 +29,20 @@ void TStreamDecoder::Refill()
   fInputEnded = fInNext == fInEnd;
 }
 
+bool TStreamDecoder::Rewind(uint64_t offset)
+{
+  fRewound = RewindInput(offset);
+  return fRewound;
+}
+
+// The input in hand lies beyond the rewound raw input: the next step reads afresh.
+void TStreamDecoder::DropInput()
+{
+  fRewound = false;
+  fInNext = fInEnd;
+  fInputEnded = false;
+}
+
 size_t TStreamDecoder::Decode(char* out, size_t size)
 {
   char* next = out;
@@ -41,7 +55,12 @@ size_t TStreamDecoder::Decode(char* out, size_t size)
     }
     char* const before = next;
     const char* const inBefore = fInNext;
-    if (Step(fInNext, fInEnd, next, end)) {
+    const bool frameEnded = Step(fInNext, fInEnd, next, end);
+    if (fRewound) {
+      DropInput();
+      continue;
+    }
+    if (frameEnded) {
       fInFrame = false;
     } else if (fInNext != inBefore) {
       fInFrame = true;

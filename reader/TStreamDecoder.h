@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "reader/TDecoder.h"
 #include "reader/TRawInput.h"
@@ -15,8 +16,8 @@ class TStreamDecoder : public TDecoder {
 
  protected:
   // `frame` is what the codec calls one self-contained unit of its data ("member", "frame");
-  // `padded`: zero bytes may follow the last one.
-  TStreamDecoder(TRawInput& input, const char* frame, bool padded = false);
+  // `padded`: zero bytes may follow the last one; `inputBytes`: raw bytes read at a time.
+  TStreamDecoder(TRawInput& input, const char* frame, bool padded = false, size_t inputBytes = kInputBytes);
 
   // Decodes from the input at `in` into the output at `out`, moving both past the bytes taken
   // and given, and stopping at the end of a frame; Fail()s on damage. Returns whether a frame
@@ -24,8 +25,13 @@ class TStreamDecoder : public TDecoder {
   // holds comes out.
   virtual bool Step(const char*& in, const char* inEnd, char*& out, char* outEnd) = 0;
 
+  // Called from Step, which then returns at once: the input is read again from the raw byte at
+  // `offset`, the rest of the input in hand dropped. False when the input cannot be sought.
+  bool Rewind(uint64_t offset);
+
  private:
   void Refill();
+  void DropInput();
   bool AtPadding() const;
   void TakePadding();
 
@@ -34,6 +40,7 @@ class TStreamDecoder : public TDecoder {
   const char* fInNext = nullptr;
   const char* fInEnd = nullptr;
   bool fInputEnded = false;
+  bool fRewound = false;
   bool fInFrame = false;
   bool fEnded = false;
 };
