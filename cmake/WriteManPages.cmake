@@ -1,5 +1,5 @@
 # Writes OUTPUT_DIR/tuda.1, and OUTPUT_DIR/tuda-NAME.1 for each subcommand NAME that
-# `PROGRAM --help` lists, with HELP2MAN. A subcommand's page is made from `PROGRAM NAME --help`
+# `PROGRAM --help` lists as built, with HELP2MAN. A subcommand's page is made from `PROGRAM NAME --help`
 # through a two-line script named tuda-NAME (in OUTPUT_DIR-programs), since help2man asks a
 # program for its help. Each program in OTHER_PROGRAMS (paths separated by |) gets a page
 # from its own --help, which then stands for any subcommand page of the same name. PROGRAM
@@ -25,6 +25,10 @@ string(REGEX MATCHALL "\n  [a-z]+ +[^\n]+" entries "${listing}")
 set(seeAlso "")
 set(pages "")
 foreach(entry IN LISTS entries)
+  # A program beside tuda that this build did not make has no page.
+  if(entry MATCHES " \\(not built\\)$")
+    continue()
+  endif()
   string(REGEX REPLACE "^\n  ([a-z]+) +(.*)$" "\\1" name "${entry}")
   string(REGEX REPLACE "^\n  ([a-z]+) +(.*)$" "\\2" summary "${entry}")
   set(script "${scriptDir}/tuda-${name}")
