@@ -2,8 +2,9 @@
 # `PROGRAM --help` lists as built, with HELP2MAN. A subcommand's page is made from `PROGRAM NAME --help`
 # through a two-line script named tuda-NAME (in OUTPUT_DIR-programs), since help2man asks a
 # program for its help. Each program in OTHER_PROGRAMS (paths separated by |) gets a page
-# from its own --help, which then stands for any subcommand page of the same name. PROGRAM
-# --version gives the version.
+# from its own --help, unless it is one that a subcommand runs (tuda-NAME): its page is the
+# subcommand's, the same help with the subcommand's summary for a name. PROGRAM --version gives
+# the version.
 set(scriptDir "${OUTPUT_DIR}-programs")
 file(REMOVE_RECURSE "${OUTPUT_DIR}" "${scriptDir}")
 file(MAKE_DIRECTORY "${OUTPUT_DIR}" "${scriptDir}")
@@ -60,6 +61,9 @@ string(REGEX REPLACE "\\|$" "" otherPrograms "${OTHER_PROGRAMS}")
 string(REPLACE "|" ";" otherPrograms "${otherPrograms}")
 foreach(program IN LISTS otherPrograms)
   get_filename_component(name "${program}" NAME)
+  if(EXISTS "${OUTPUT_DIR}/${name}.1")
+    continue()
+  endif()
   run("${HELP2MAN}" ${common} "--version-string=${name} ${version}"
       "--include=${scriptDir}/subcommand.see-also" "--output=${OUTPUT_DIR}/${name}.1" "${program}")
 endforeach()
