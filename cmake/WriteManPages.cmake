@@ -1,9 +1,10 @@
 # Writes OUTPUT_DIR/tuda.1, and OUTPUT_DIR/tuda-NAME.1 for each subcommand NAME that
-# `PROGRAM --help` lists, with HELP2MAN. A subcommand's page is made from `PROGRAM NAME --help`
+# `PROGRAM --help` lists as built, with HELP2MAN. A subcommand's page is made from `PROGRAM NAME --help`
 # through a two-line script named tuda-NAME (in OUTPUT_DIR-programs), since help2man asks a
 # program for its help. Each program in OTHER_PROGRAMS (paths separated by |) gets a page
-# from its own --help, which then stands for any subcommand page of the same name. PROGRAM
-# --version gives the version.
+# from its own --help, unless it is one that a subcommand runs (tuda-NAME): its page is the
+# subcommand's, the same help with the subcommand's summary for a name. PROGRAM --version gives
+# the version.
 set(scriptDir "${OUTPUT_DIR}-programs")
 file(REMOVE_RECURSE "${OUTPUT_DIR}" "${scriptDir}")
 file(MAKE_DIRECTORY "${OUTPUT_DIR}" "${scriptDir}")
@@ -25,6 +26,10 @@ string(REGEX MATCHALL "\n  [a-z]+ +[^\n]+" entries "${listing}")
 set(seeAlso "")
 set(pages "")
 foreach(entry IN LISTS entries)
+  # A program beside tuda that this build did not make has no page.
+  if(entry MATCHES " \\(not built\\)$")
+    continue()
+  endif()
   string(REGEX REPLACE "^\n  ([a-z]+) +(.*)$" "\\1" name "${entry}")
   string(REGEX REPLACE "^\n  ([a-z]+) +(.*)$" "\\2" summary "${entry}")
   set(script "${scriptDir}/tuda-${name}")
@@ -56,6 +61,9 @@ string(REGEX REPLACE "\\|$" "" otherPrograms "${OTHER_PROGRAMS}")
 string(REPLACE "|" ";" otherPrograms "${otherPrograms}")
 foreach(program IN LISTS otherPrograms)
   get_filename_component(name "${program}" NAME)
+  if(EXISTS "${OUTPUT_DIR}/${name}.1")
+    continue()
+  endif()
   run("${HELP2MAN}" ${common} "--version-string=${name} ${version}"
       "--include=${scriptDir}/subcommand.see-also" "--output=${OUTPUT_DIR}/${name}.1" "${program}")
 endforeach()

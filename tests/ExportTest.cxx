@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/InProcessPrograms.h"
 #include "tests/TestSupport.h"
 #include "tests/WrittenRun.h"
 #include "tools/ExitStatus.h"
@@ -152,7 +153,7 @@ class ExportTest : public testing::Test {
   {
     args.insert(args.begin(), "export");
     int status = 0;
-    console = CaptureConsole([&] { status = RunTuda(args); });
+    console = CaptureConsole([&] { status = RunTudaHere(args); });
     return status;
   }
 

@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/InProcessPrograms.h"
 #include "tests/TestSupport.h"
 #include "tests/WrittenRun.h"
 #include "tools/ExitStatus.h"
-#include "tools/ChannelList.h"
 #include "tools/KindHistogram.h"
-#include "tools/SpectrumPlots.h"
+#include "tools/spectra/ChannelList.h"
+#include "tools/spectra/SpectrumPlots.h"
 
 // `tuda spectra` in-process, with the module UKMIDAS_PLUGIN_PATH that the build names, and its
 // histograms on their own.
@@ -91,7 +92,7 @@ class SpectraTest : public testing::Test {
     args.insert(args.begin(), "spectra");
     args.insert(args.end(), {"--out", Out(), "--plugin", UKMIDAS_PLUGIN_PATH});
     int status = 0;
-    console = CaptureConsole([&] { status = RunTuda(args); });
+    console = CaptureConsole([&] { status = RunTudaHere(args); });
     return status;
   }
 

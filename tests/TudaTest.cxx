@@ -15,6 +15,7 @@
 
 #include "reader/TCodec.h"
 #include "tests/BlockSupport.h"
+#include "tests/InProcessPrograms.h"
 #include "tests/TestSupport.h"
 #include "tools/ExitStatus.h"
 #include "tools/Version.h"
@@ -33,7 +34,7 @@ class TudaTest : public testing::Test {
     out.str("");
     err.str("");
     const ConsoleRedirect redirect(out.rdbuf(), err.rdbuf());
-    return RunTuda(args);
+    return RunTudaHere(args);
   }
 
   std::string Write(const std::string& name, const std::function<void(MidasFileWriter&)>& fill,
@@ -147,12 +148,8 @@ std::string WithoutReadLine(const std::string& text)
   return text.substr(0, at + 1) + text.substr(text.find('\n', at + 1) + 1);
 }
 
-// The monitor is a program beside tuda, listed where the build has it.
-#ifdef TUDA_MONITOR
-constexpr const char* kMonitorLine = "  monitor Serve a web page of a run's spectra while it is read\n";
-#else
-constexpr const char* kMonitorLine = "";
-#endif
+// The line of a program beside tuda in the overview, marked where this build did not make it.
+std::string ProgramLine(const std::string& line, bool built) { return line + (built ? "\n" : " (not built)\n"); }
 
 TEST_F(TudaTest, HelpListsEverySubcommand)
 {
@@ -167,10 +164,11 @@ TEST_F(TudaTest, HelpListsEverySubcommand)
             "  dump    List the words of blocks\n"
             "  info    Decode a file and print the reader's counters\n"
             "  stat    Summarise data files at a glance\n"
-            "  check   Tell whether files hold data this reader decodes as written\n"
-            "  export  Write every decoded item as HDF5 or CSV\n"
-            "  spectra Draw the spectra the source node delivers\n" +
-                std::string(kMonitorLine) + "  help    Show the help of tuda or of one subcommand\n\n"
+            "  check   Tell whether files hold data this reader decodes as written\n" +
+                ProgramLine("  export  Write every decoded item as HDF5 or CSV", kExportBuilt) +
+                ProgramLine("  spectra Draw the spectra the source node delivers", kSpectraBuilt) +
+                ProgramLine("  monitor Serve a web page of a run's spectra while it is read", kMonitorBuilt) +
+                "  help    Show the help of tuda or of one subcommand\n\n"
             "Run 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
             "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
             "2 on a usage error, 130 after Ctrl-C.\n\n"
@@ -186,6 +184,7 @@ TEST_F(TudaTest, HelpOfEverySubcommand)
 {
   for (const std::string name :
        {"run", "events", "gen", "dump", "info", "stat", "check", "export", "spectra", "help"}) {
+    if (!Built(name)) continue;
     EXPECT_EQ(Run({"help", name}), kExitOk) << name;
     const std::string help = out.str();
     std::string oneLine = help;
@@ -196,6 +195,27 @@ TEST_F(TudaTest, HelpOfEverySubcommand)
     EXPECT_EQ(Run({name, "--help"}), kExitOk) << name;
     EXPECT_EQ(out.str(), help);
     EXPECT_EQ(err.str(), "");
+  }
+}
+
+// A program beside tuda that this build did not make is told in one line, with exit status 1,
+// whether it is run or its help is asked for.
+TEST_F(TudaTest, ProgramNotBuiltIsToldInOneLine)
+{
+  const std::vector<std::tuple<std::string, bool, std::string>> programs{
+      {"export", kExportBuilt, "this build has no HDF5 export (configure with -DTUDA_EXPORT=ON and libhdf5-dev)"},
+      {"spectra", kSpectraBuilt,
+       "this build has no spectra pictures (configure with -DTUDA_SPECTRA=ON and libplplot-dev)"},
+      {"monitor", kMonitorBuilt,
+       "this build has no live spectra in a browser (configure with -DTUDA_MONITOR=ON and libcpp-httplib-dev)"}};
+  if (kExportBuilt && kSpectraBuilt && kMonitorBuilt) GTEST_SKIP() << "this build makes every program beside tuda";
+  for (const auto& [name, built, line] : programs) {
+    if (built) continue;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{name, "run.dat"}, {"help", name}}) {
+      EXPECT_EQ(Run(args), kExitDataError) << name;
+      EXPECT_EQ(out.str(), "");
+      EXPECT_EQ(err.str(), "tuda " + name + ": " + line + "\n");
+    }
   }
 }
 
@@ -421,6 +441,7 @@ TEST_F(TudaTest, MalformedValuesAreUsageErrors)
       {{"help", "gen", "dump"}, "The following argument was not expected: dump"},
   };
   for (const auto& [args, message] : cases) {
+    if (!Built(args[0])) continue;
     EXPECT_EQ(Run(args), kExitUsage) << message;
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(err.str(), "tuda " + args[0] + ": " + message + " (see tuda help " + args[0] + ")\n");
@@ -592,6 +613,7 @@ TEST_F(TudaTest, AccountLineExactlyWhenSomethingWasLost)
   for (const AccountCase& account : kAccountCases) {
     ASSERT_TRUE(WriteFileBytes(path, account.bytes));
     for (const auto& [command, options, end] : commands) {
+      if (!Built(command)) continue;
       std::vector<std::string> args{command};
       args.insert(args.end(), options.begin(), options.end());
       EXPECT_EQ(Run(args), kExitOk) << account.name;
@@ -666,6 +688,7 @@ TEST_F(TudaTest, FloodsOfTheReadersLinesAreCappedPerCause)
       {{"export", "--force", forced, "--out", "-", "--all-messages"}, all, 0, oneBlock},
   };
   for (const Case& flood : cases) {
+    if (!Built(flood.args[0])) continue;
     SCOPED_TRACE(flood.args[0] + " " + flood.args[1] + " ... " + flood.args.back());
     EXPECT_EQ(Run(flood.args), kExitOk);
     const std::string lines = out.str() + err.str();

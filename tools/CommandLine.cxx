@@ -94,6 +94,15 @@ bool ParseCommandLine(CLI::App& app, const std::string& name, const std::vector<
   return false;
 }
 
+int RunSubcommand(const std::string& name, Command& command, const std::vector<std::string>& args)
+{
+  const std::unique_ptr<CLI::App> app = MakeCommandApp(name);
+  command.Declare(*app);
+  int status = kExitOk;
+  if (!ParseCommandLine(*app, name, args, status)) return status;
+  return command.Run();
+}
+
 int UsageError(const std::string& name, const std::string& message)
 {
   std::cerr << "tuda " << name << ": " << message << " (see tuda help " << name << ")" << std::endl;

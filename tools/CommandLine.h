@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/Command.h"
+
 // The one usage path of every subcommand, through CLI11, and the one message style.
 
 // The app of `tuda NAME`: help first gives the usage line, then the description, the arguments,
@@ -17,6 +19,11 @@ std::unique_ptr<CLI::App> MakeCommandApp(const std::string& name);
 // (kExitOk), or a usage error on standard error (kExitUsage).
 bool ParseCommandLine(CLI::App& app, const std::string& name, const std::vector<std::string>& args,
                       int& status);
+
+// Declares `command` on the app of `tuda NAME`, parses `args` (the arguments after the name) onto
+// it and runs it. Returns the exit status: the command's, or ParseCommandLine's when it is not to
+// run.
+int RunSubcommand(const std::string& name, Command& command, const std::vector<std::string>& args);
 
 // "tuda NAME: message (see tuda help NAME)" on standard error; returns kExitUsage.
 int UsageError(const std::string& name, const std::string& message);

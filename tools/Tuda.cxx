@@ -1,6 +1,7 @@
 #include "tools/Tuda.h"
 
 #include <iostream>
+#include <memory>
 #include <vector>
 
 #include "reader/TCodec.h"
@@ -9,14 +10,11 @@
 #include "tools/CommandLine.h"
 #include "tools/DumpCommand.h"
 #include "tools/EventsCommand.h"
-#include "tools/ExportCommand.h"
 #include "tools/ExitStatus.h"
 #include "tools/GenCommand.h"
 #include "tools/InfoCommand.h"
-#include "tools/MonitorProgram.h"
 #include "tools/OutputCheck.h"
 #include "tools/RunCommand.h"
-#include "tools/SpectraCommand.h"
 #include "tools/StatCommand.h"
 #include "tools/Text.h"
 #include "tools/Version.h"
@@ -25,10 +23,41 @@ namespace {
 
 constexpr const char* kHelpName = "help";
 constexpr const char* kVersionOption = "--version";
+constexpr const char* kNotBuilt = " (not built)";
+constexpr size_t kNameColumn = 8;
 
-// `tuda help [SUBCOMMAND]`: the overview, or a subcommand's help, on standard output.
+// A subcommand that is a program beside tuda, and whether this build made it (its CMake option).
+struct SeparateProgram {
+  const ProgramEntry& entry;
+  bool built;
+};
+
+#ifdef TUDA_EXPORT
+constexpr bool kExportBuilt = true;
+#else
+constexpr bool kExportBuilt = false;
+#endif
+#ifdef TUDA_SPECTRA
+constexpr bool kSpectraBuilt = true;
+#else
+constexpr bool kSpectraBuilt = false;
+#endif
+#ifdef TUDA_MONITOR
+constexpr bool kMonitorBuilt = true;
+#else
+constexpr bool kMonitorBuilt = false;
+#endif
+
+// In the overview's order: after the commands tuda runs in its own process, before help.
+const SeparateProgram kPrograms[] = {
+    {kExportProgram, kExportBuilt}, {kSpectraProgram, kSpectraBuilt}, {kMonitorProgram, kMonitorBuilt}};
+
+// `tuda help [SUBCOMMAND]`: the overview, or a subcommand's help, on standard output. A
+// program's help is its own, run as `tuda NAME` would run it.
 class HelpCommand : public Command {
  public:
+  explicit HelpCommand(ProgramRunner runProgram) : runProgram(runProgram) {}
+
   void Declare(CLI::App& app) override
   {
     app.description("Shows the overview of tuda, or the help of one subcommand: the same text as\n"
@@ -41,28 +70,26 @@ class HelpCommand : public Command {
   int Run() override;
 
  private:
+  ProgramRunner runProgram;
   std::string subcommand;
 };
 
-const CommandEntry kHelpCommand{kHelpName, "Show the help of tuda or of one subcommand", MakeCommand<HelpCommand>};
+// Made with the program runner (see Make), not by the entry.
+const CommandEntry kHelpCommand{kHelpName, "Show the help of tuda or of one subcommand", nullptr};
 
-const CommandEntry* const kCommands[] = {&kRunCommand,    &kEventsCommand,  &kGenCommand,   &kDumpCommand,
-                                         &kInfoCommand,   &kStatCommand,    &kCheckCommand, &kExportCommand,
-                                         &kSpectraCommand, &kHelpCommand};
+const CommandEntry* const kCommands[] = {&kRunCommand,  &kEventsCommand, &kGenCommand,   &kDumpCommand,
+                                         &kInfoCommand, &kStatCommand,   &kCheckCommand, &kHelpCommand};
 
-// Subcommands that are programs of their own beside tuda, as far as this build has them.
-const std::vector<const ProgramEntry*> kPrograms{
-#ifdef TUDA_MONITOR
-    &kMonitorProgram,
-#endif
-};
-
-constexpr size_t kNameColumn = 8;
-
-const ProgramEntry* FindProgram(const std::string& name)
+std::unique_ptr<Command> Make(const CommandEntry& entry, ProgramRunner runProgram)
 {
-  for (const ProgramEntry* entry : kPrograms) {
-    if (name == entry->name) return entry;
+  if (&entry == &kHelpCommand) return std::make_unique<HelpCommand>(runProgram);
+  return entry.make();
+}
+
+const SeparateProgram* FindProgram(const std::string& name)
+{
+  for (const SeparateProgram& program : kPrograms) {
+    if (name == program.entry.name) return &program;
   }
   return nullptr;
 }
@@ -80,15 +107,16 @@ void PrintOverview(std::ostream& out)
   out << "Usage: tuda SUBCOMMAND [options] ARGS\n\n"
          "Decodes and inspects UK MIDAS list-mode data files of the TUDA detector array.\n\n"
          "Subcommands:\n";
-  const auto line = [&out](const char* name, const char* summary) {
-    out << "  " << Padded(name, kNameColumn) << summary << '\n';
+  const auto line = [&out](const char* name, const char* summary, const char* mark) {
+    out << "  " << Padded(name, kNameColumn) << summary << mark << '\n';
   };
   for (const CommandEntry* entry : kCommands) {
-    // Help comes last, after the programs beside tuda.
     if (entry == &kHelpCommand) {
-      for (const ProgramEntry* program : kPrograms) line(program->name, program->summary);
+      for (const SeparateProgram& program : kPrograms) {
+        line(program.entry.name, program.entry.summary, program.built ? "" : kNotBuilt);
+      }
     }
-    line(entry->name, entry->summary);
+    line(entry->name, entry->summary, "");
   }
   out << "\nRun 'tuda help SUBCOMMAND' or 'tuda SUBCOMMAND --help' for its arguments and options.\n"
          "Exit status: 0 on success, 1 when a file could not be read or output not written,\n"
@@ -106,12 +134,23 @@ int UnknownCommand(const std::string& name)
   return kExitUsage;
 }
 
-// The subcommand's app with its options declared on the command.
-std::unique_ptr<CLI::App> Declared(const CommandEntry& entry, Command& command)
+// A program this build did not make is told in one line; nothing was run.
+int RunSeparateProgram(const SeparateProgram& program, const std::vector<std::string>& args,
+                       ProgramRunner runProgram)
 {
-  std::unique_ptr<CLI::App> app = MakeCommandApp(entry.name);
-  command.Declare(*app);
-  return app;
+  if (program.built) return runProgram(program.entry, args);
+  std::cerr << "tuda " << program.entry.name << ": " << program.entry.absence << std::endl;
+  return kExitDataError;
+}
+
+// `tuda NAME ARGS` for a subcommand: a program beside tuda, or a command made and run here.
+int RunNamed(const std::string& name, const std::vector<std::string>& args, ProgramRunner runProgram)
+{
+  const SeparateProgram* program = FindProgram(name);
+  if (program != nullptr) return RunSeparateProgram(*program, args, runProgram);
+  const CommandEntry* entry = FindCommand(name);
+  if (entry == nullptr) return UnknownCommand(name);
+  return RunSubcommand(entry->name, *Make(*entry, runProgram), args);
 }
 
 int HelpCommand::Run()
@@ -120,16 +159,10 @@ int HelpCommand::Run()
     PrintOverview(std::cout);
     return kExitOk;
   }
-  const ProgramEntry* program = FindProgram(subcommand);
-  if (program != nullptr) return RunProgram(*program, {"--help"});
-  const CommandEntry* entry = FindCommand(subcommand);
-  if (entry == nullptr) return UnknownCommand(subcommand);
-  const std::unique_ptr<Command> command = entry->make();
-  std::cout << Declared(*entry, *command)->help() << std::flush;
-  return kExitOk;
+  return RunNamed(subcommand, {"--help"}, runProgram);
 }
 
-int RunCommandLine(const std::vector<std::string>& args)
+int RunCommandLine(const std::vector<std::string>& args, ProgramRunner runProgram)
 {
   if (args.empty()) {
     PrintOverview(std::cerr);
@@ -143,23 +176,21 @@ int RunCommandLine(const std::vector<std::string>& args)
     std::cout << "tuda " << TudaVersion() << std::endl;
     return kExitOk;
   }
-  const ProgramEntry* program = FindProgram(args[0]);
-  if (program != nullptr) return RunProgram(*program, std::vector<std::string>(args.begin() + 1, args.end()));
-  const CommandEntry* entry = FindCommand(args[0]);
-  if (entry == nullptr) return UnknownCommand(args[0]);
-  const std::unique_ptr<Command> command = entry->make();
-  const std::unique_ptr<CLI::App> app = Declared(*entry, *command);
-  int status = kExitOk;
-  if (!ParseCommandLine(*app, entry->name, std::vector<std::string>(args.begin() + 1, args.end()), status)) {
-    return status;
-  }
-  return command->Run();
+  return RunNamed(args[0], std::vector<std::string>(args.begin() + 1, args.end()), runProgram);
+}
+
+// The subcommand's name that a failed write to standard output is told under; none when the
+// first argument names none.
+std::string SubcommandName(const std::vector<std::string>& args)
+{
+  if (args.empty()) return "";
+  if (FindProgram(args[0]) != nullptr || FindCommand(args[0]) != nullptr) return args[0];
+  return "";
 }
 
 }  // namespace
 
-int RunTuda(const std::vector<std::string>& args)
+int RunTuda(const std::vector<std::string>& args, ProgramRunner runProgram)
 {
-  const CommandEntry* entry = args.empty() ? nullptr : FindCommand(args[0]);
-  return FinishOutput(entry != nullptr ? entry->name : "", RunCommandLine(args));
+  return FinishOutput(SubcommandName(args), RunCommandLine(args, runProgram));
 }

@@ -12,6 +12,7 @@
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderAccount.h"
+#include "tools/SeparatePrograms.h"
 #include "tools/ZstdWindowOption.h"
 #include "tools/monitor/MonitorAccess.h"
 #include "tools/monitor/MonitorDecoder.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr const char* kName = "monitor";
+constexpr const char* kName = kMonitorProgram.name;
 constexpr uint64_t kDefaultPort = 8350;
 constexpr uint64_t kMostPort = 65535;
 constexpr const char* kDefaultAddress = "127.0.0.1";
@@ -161,5 +162,4 @@ class MonitorCommand : public Command {
 
 }  // namespace
 
-const CommandEntry kMonitorCommand{kName, "Serve a web page of a run's spectra while it is read",
-                                   MakeCommand<MonitorCommand>};
+const CommandEntry kMonitorCommand{kName, kMonitorProgram.summary, MakeCommand<MonitorCommand>};

@@ -1,7 +1,5 @@
 #include <signal.h>
 
-#include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,12 +12,6 @@
 int main(int argc, char** argv)
 {
   signal(SIGPIPE, SIG_IGN);
-  const std::unique_ptr<Command> command = kMonitorCommand.make();
-  const std::unique_ptr<CLI::App> app = MakeCommandApp(kMonitorCommand.name);
-  command->Declare(*app);
-  int status = 0;
-  if (!ParseCommandLine(*app, kMonitorCommand.name, std::vector<std::string>(argv + 1, argv + argc), status)) {
-    return FinishOutput(kMonitorCommand.name, status);
-  }
-  return FinishOutput(kMonitorCommand.name, command->Run());
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return FinishOutput(kMonitorCommand.name, RunSubcommand(kMonitorCommand.name, *kMonitorCommand.make(), args));
 }

@@ -6,9 +6,9 @@
 
 #include "tools/Interrupt.h"
 #include "tools/KindHistogram.h"
-#include "tools/Picture.h"
-#include "tools/SpectrumIndex.h"
-#include "tools/SpectrumPlots.h"
+#include "tools/spectra/Picture.h"
+#include "tools/spectra/SpectrumIndex.h"
+#include "tools/spectra/SpectrumPlots.h"
 
 // What `tuda spectra` writes and where.
 struct SpectrumFileOptions {

@@ -1,4 +1,4 @@
-#include "tools/SpectrumCsv.h"
+#include "tools/spectra/SpectrumCsv.h"
 
 #include "tools/TextWriter.h"
 

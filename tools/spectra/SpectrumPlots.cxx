@@ -1,4 +1,4 @@
-#include "tools/SpectrumPlots.h"
+#include "tools/spectra/SpectrumPlots.h"
 
 #include <plplot.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/Picture.h"
+#include "tools/spectra/Picture.h"
 
 namespace {
 

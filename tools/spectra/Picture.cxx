@@ -1,4 +1,4 @@
-#include "tools/Picture.h"
+#include "tools/spectra/Picture.h"
 
 #include <plplot.h>
 

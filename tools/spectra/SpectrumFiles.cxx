@@ -1,4 +1,4 @@
-#include "tools/SpectrumFiles.h"
+#include "tools/spectra/SpectrumFiles.h"
 
 #include <charconv>
 #include <filesystem>
@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "tools/OutputFile.h"
-#include "tools/SpectrumCsv.h"
+#include "tools/spectra/SpectrumCsv.h"
 
 namespace {
 

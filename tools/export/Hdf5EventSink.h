@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/EventSink.h"
-#include "tools/Hdf5Column.h"
+#include "tools/export/EventSink.h"
+#include "tools/export/Hdf5Column.h"
 
 // Events as an HDF5 file laid out for numpy, h5py and awkward-array: for each kind K of adc,
 // tdc, scaler and epics, the datasets /K/channel and /K/value, one row per item in the reader's

@@ -1,4 +1,4 @@
-#include "tools/CsvEventSink.h"
+#include "tools/export/CsvEventSink.h"
 
 CsvEventSink::CsvEventSink(std::ostream& stream) : out(stream) { out << "event,kind,channel,value\n"; }
 

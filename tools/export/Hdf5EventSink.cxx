@@ -1,4 +1,4 @@
-#include "tools/Hdf5EventSink.h"
+#include "tools/export/Hdf5EventSink.h"
 
 #include <filesystem>
 #include <system_error>

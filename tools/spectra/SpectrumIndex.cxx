@@ -1,4 +1,4 @@
-#include "tools/SpectrumIndex.h"
+#include "tools/spectra/SpectrumIndex.h"
 
 #include <cstdio>
 #include <sstream>

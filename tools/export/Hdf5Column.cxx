@@ -1,4 +1,4 @@
-#include "tools/Hdf5Column.h"
+#include "tools/export/Hdf5Column.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/ChannelList.h"
+#include "tools/spectra/ChannelList.h"
 
 #include <algorithm>
 #include <charconv>

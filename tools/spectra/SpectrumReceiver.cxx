@@ -1,4 +1,4 @@
-#include "tools/SpectrumReceiver.h"
+#include "tools/spectra/SpectrumReceiver.h"
 
 #include "tools/FlowVectors.h"
 

@@ -1,4 +1,4 @@
-#include "tools/ExportCommand.h"
+#include "tools/export/ExportCommand.h"
 
 #include <chrono>
 #include <cstdio>
@@ -8,23 +8,24 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
-#include "tools/CsvEventSink.h"
 #include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/FollowOptions.h"
-#include "tools/Hdf5EventSink.h"
 #include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/OutputCheck.h"
 #include "tools/OutputFile.h"
 #include "tools/ReaderAccount.h"
-#include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
-#include "tools/StreamRedirect.h"
+#include "tools/SeparatePrograms.h"
+#include "tools/ZstdWindowOption.h"
+#include "tools/export/CsvEventSink.h"
+#include "tools/export/Hdf5EventSink.h"
+#include "tools/export/StreamRedirect.h"
 
 namespace {
 
-constexpr const char* kName = "export";
+constexpr const char* kName = kExportProgram.name;
 constexpr const char* kStandardOutput = "-";
 constexpr const char* kCsvExtension = ".csv";
 constexpr const char* kCsvFormat = "csv";
@@ -215,4 +216,4 @@ class ExportCommand : public Command {
 
 }  // namespace
 
-const CommandEntry kExportCommand{kName, "Write every decoded item as HDF5 or CSV", MakeCommand<ExportCommand>};
+const CommandEntry kExportCommand{kName, kExportProgram.summary, MakeCommand<ExportCommand>};

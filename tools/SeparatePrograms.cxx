@@ -1,4 +1,4 @@
-#include "tools/MonitorProgram.h"
+#include "tools/SeparatePrograms.h"
 
 #include <unistd.h>
 
@@ -9,8 +9,6 @@
 #include "tools/ExitStatus.h"
 #include "tools/OutputCheck.h"
 #include "tools/ProgramPath.h"
-
-const ProgramEntry kMonitorProgram{"monitor", "Serve a web page of a run's spectra while it is read", "tuda-monitor"};
 
 int RunProgram(const ProgramEntry& entry, const std::vector<std::string>& args)
 {

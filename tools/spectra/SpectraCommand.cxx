@@ -1,11 +1,10 @@
-#include "tools/SpectraCommand.h"
+#include "tools/spectra/SpectraCommand.h"
 
 #include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 
-#include "tools/ChannelList.h"
 #include "tools/CommandLine.h"
 #include "tools/DataOpen.h"
 #include "tools/ExitStatus.h"
@@ -16,14 +15,16 @@
 #include "tools/OutputCheck.h"
 #include "tools/Progress.h"
 #include "tools/RunWarning.h"
-#include "tools/SpectrumFiles.h"
-#include "tools/SpectrumReceiver.h"
+#include "tools/SeparatePrograms.h"
+#include "tools/spectra/ChannelList.h"
+#include "tools/spectra/SpectrumFiles.h"
+#include "tools/spectra/SpectrumReceiver.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kName = "spectra";
+constexpr const char* kName = kSpectraProgram.name;
 constexpr const char* kNodeName = "src";
 constexpr const char* kReceiverName = "spectra";
 constexpr const char* kAllKinds = "all";
@@ -201,4 +202,4 @@ class SpectraCommand : public Command {
 
 }  // namespace
 
-const CommandEntry kSpectraCommand{kName, "Draw the spectra the source node delivers", MakeCommand<SpectraCommand>};
+const CommandEntry kSpectraCommand{kName, kSpectraProgram.summary, MakeCommand<SpectraCommand>};

@@ -1,0 +1,5 @@
+#include "tools/ProgramProcess.h"
+#include "tools/export/ExportCommand.h"
+
+// `tuda-export ARGS`, which `tuda export ARGS` runs in its place.
+int main(int argc, char** argv) { return RunAsProgram(kExportCommand, argc, argv); }

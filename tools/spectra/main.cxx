@@ -1,0 +1,5 @@
+#include "tools/ProgramProcess.h"
+#include "tools/spectra/SpectraCommand.h"
+
+// `tuda-spectra ARGS`, which `tuda spectra ARGS` runs in its place.
+int main(int argc, char** argv) { return RunAsProgram(kSpectraCommand, argc, argv); }
