@@ -61,11 +61,18 @@ void IntegersToStream(const std::vector<T>& values, std::ostream& os) {
       os.write(line, static_cast<std::streamsize>(used));
       used = 0;
     }
-    char digits[kWidest];
-    const size_t count = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, element).ptr - digits);
-    for (size_t pad = count; pad < kField; ++pad) line[used++] = ' ';
-    std::memcpy(line + used, digits, count);
-    used += count;
+    if (element >= 0 && element < 10000) {
+      // Most values fill at most the field: their digits go in place from the right.
+      unsigned rest = static_cast<unsigned>(element);
+      for (size_t at = kField; at-- > 0; rest /= 10) line[used + at] = at + 1 == kField || rest > 0 ? char('0' + rest % 10) : ' ';
+      used += kField;
+    } else {
+      char digits[kWidest];
+      const size_t count = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, element).ptr - digits);
+      for (size_t pad = count; pad < kField; ++pad) line[used++] = ' ';
+      std::memcpy(line + used, digits, count);
+      used += count;
+    }
     line[used++] = ' ';
   }
   os.write(line, static_cast<std::streamsize>(used));
