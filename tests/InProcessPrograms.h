@@ -20,7 +20,7 @@
 // commands here, as their own main runs them, instead of in the test's place. A test links the
 // libraries of those programs (tests/CMakeLists.txt).
 
-inline int RunProgramHere(const ProgramEntry& entry, const std::vector<std::string>& args)
+inline int RunProgramHere(const ProgramEntry& entry, [[maybe_unused]] const std::vector<std::string>& args)
 {
 #ifdef TUDA_EXPORT
   if (&entry == &kExportProgram) return RunSubcommand(entry.name, *kExportCommand.make(), args);

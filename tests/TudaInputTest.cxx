@@ -239,7 +239,9 @@ TEST_F(TudaInputTest, ARefusedFileDoesNotStopTheNext)
     EXPECT_EQ(err.str().rfind("tuda " + args[0] + ": " + refused + " does not start with a data block", 0), 0u)
         << err.str();
   }
-  EXPECT_GT(Bytes(folder.Path("run.csv")).size(), std::string("event,kind,channel,value\n").size());
+  if (kExportBuilt) {
+    EXPECT_GT(Bytes(folder.Path("run.csv")).size(), std::string("event,kind,channel,value\n").size());
+  }
 }
 
 // One object for every file named, whether it was read to its end or not.
