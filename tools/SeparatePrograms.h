@@ -29,6 +29,23 @@ inline constexpr ProgramEntry kMonitorProgram{
     "monitor", "Serve a web page of a run's spectra while it is read", "tuda-monitor",
     "this build has no live spectra in a browser (configure with -DTUDA_MONITOR=ON and libcpp-httplib-dev)"};
 
+// Which of them this build makes (their CMake options), for tuda and its tests alike.
+#ifdef TUDA_EXPORT
+constexpr bool kExportBuilt = true;
+#else
+constexpr bool kExportBuilt = false;
+#endif
+#ifdef TUDA_SPECTRA
+constexpr bool kSpectraBuilt = true;
+#else
+constexpr bool kSpectraBuilt = false;
+#endif
+#ifdef TUDA_MONITOR
+constexpr bool kMonitorBuilt = true;
+#else
+constexpr bool kMonitorBuilt = false;
+#endif
+
 // Runs the entry's program with `args` in this process's place. Returns only when it cannot:
 // then "tuda NAME: cannot run PATH: REASON" on standard error, and kExitDataError.
 int RunProgram(const ProgramEntry& entry, const std::vector<std::string>& args);

@@ -32,22 +32,6 @@ struct SeparateProgram {
   bool built;
 };
 
-#ifdef TUDA_EXPORT
-constexpr bool kExportBuilt = true;
-#else
-constexpr bool kExportBuilt = false;
-#endif
-#ifdef TUDA_SPECTRA
-constexpr bool kSpectraBuilt = true;
-#else
-constexpr bool kSpectraBuilt = false;
-#endif
-#ifdef TUDA_MONITOR
-constexpr bool kMonitorBuilt = true;
-#else
-constexpr bool kMonitorBuilt = false;
-#endif
-
 // In the overview's order: after the commands tuda runs in its own process, before help.
 const SeparateProgram kPrograms[] = {
     {kExportProgram, kExportBuilt}, {kSpectraProgram, kSpectraBuilt}, {kMonitorProgram, kMonitorBuilt}};
