@@ -45,7 +45,7 @@ void GetNextEvent(benchmark::State& state)
       items += ItemsOf(*event);
       event->Clear(nullptr);
     }
-    blocks += reader.fBlocksRead;
+    blocks += reader.BlocksRead();
   }
   state.SetBytesProcessed(static_cast<int64_t>(blocks * TEGBlockSize));
   state.SetItemsProcessed(static_cast<int64_t>(items));

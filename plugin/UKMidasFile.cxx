@@ -225,7 +225,7 @@ void UKMidasFile::SelectFile(const char* requested) {
 
 bool UKMidasFile::OpenCurrentFile() {
   tudaData.OpenDataFile(filename.c_str());
-  fileOpen = tudaData.fFile.is_open();
+  fileOpen = tudaData.IsOpen();
   return fileOpen;
 }
 

@@ -4,7 +4,7 @@ BatchReader::BatchReader(std::vector<std::string> files, const Options& options)
     : files(std::move(files)), options(options)
 {
   reader->SetReporter(&reporter);
-  reader->fSource.SetCancel(&look.Cancel());
+  reader->Source().SetCancel(&look.Cancel());
   options.window.Install(*reader);
 }
 
@@ -66,7 +66,7 @@ bool BatchReader::OpenNextFile(Findings& findings)
   damageLine.str("");
   reader->OpenDataFile(file.c_str());
   // The damage line is the exception's text, not one of the gathered lines.
-  reader->fSource.SetErrors(damageLine);
+  reader->Source().SetErrors(damageLine);
   findings.problem = CheckOpened(*reader, file, options.force);
   over = static_cast<bool>(findings.problem);
   fileOpen = !over;

@@ -1,29 +1,14 @@
 #include "python/BlockRange.h"
 
 #include <sstream>
-#include <vector>
 
 #include "python/ReaderLines.h"
 #include "reader/TTudaData.h"
 
 namespace {
 
-// Moves a plain file's reader to the start of block `block`. The byte source keeps the file's
-// first bytes, read to tell its codec, for its first read: they are taken first, then the stream
-// is moved on.
-bool SeekBlock(TTudaData& reader, uint64_t block)
-{
-  if (block == 0) return true;
-  if (reader.fSource.Codec() != TCodec::kNone) return false;
-  std::vector<char> kept(kCodecMagicBytes);
-  reader.fSource.Read(kept.data(), kept.size());
-  reader.fFile.clear();
-  reader.fFile.seekg(static_cast<std::streamoff>(block * TEGBlockSize));
-  return static_cast<bool>(reader.fFile);
-}
-
 // The block the event-start token that ended the last GetNextEvent lies in.
-uint64_t TokenBlock(const TTudaData& reader, uint64_t firstBlock) { return firstBlock + reader.fBlocksRead - 1; }
+uint64_t TokenBlock(const TTudaData& reader, uint64_t firstBlock) { return firstBlock + reader.BlocksRead() - 1; }
 
 }  // namespace
 
@@ -36,13 +21,13 @@ EventArrays ReadBlockRange(const BlockRange& range, ReadProblem& problem)
   std::ostringstream damageLine;
   TTudaData reader;
   reader.SetReporter(&reporter);
-  reader.fSource.SetCancel(&look.Cancel());
+  reader.Source().SetCancel(&look.Cancel());
   range.window.Install(reader);
   reader.OpenDataFile(range.file.c_str());
-  reader.fSource.SetErrors(damageLine);
+  reader.Source().SetErrors(damageLine);
   problem = CheckOpened(reader, range.file, range.force);
   if (problem) return arrays;
-  if (!SeekBlock(reader, range.firstBlock)) {
+  if (!reader.SeekBlock(range.firstBlock)) {
     problem = ReadProblem{ReadProblem::kNotOpened, range.file, "cannot move to block " + std::to_string(range.firstBlock)};
     return arrays;
   }

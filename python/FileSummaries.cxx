@@ -64,8 +64,8 @@ CheckResult CheckOne(const std::string& file, bool allBlocks, const ZstdWindowOp
   std::ostringstream damageLine;
   InterruptLook look;
   TTudaData reader;
-  reader.fSource.SetErrors(damageLine);
-  reader.fSource.SetCancel(&look.Cancel());
+  reader.Source().SetErrors(damageLine);
+  reader.Source().SetCancel(&look.Cancel());
   window.Install(reader);
   std::string error;
   const auto afterBlock = [&look] {

@@ -50,19 +50,19 @@ ReadProblem CheckBeforeReading(const std::string& file, bool force)
 
 ReadProblem CheckOpened(TTudaData& reader, const std::string& file, bool force)
 {
-  if (!reader.fFile.is_open()) {
+  if (!reader.IsOpen()) {
     if (Missing(file)) return ReadProblem{ReadProblem::kMissing, file, std::strerror(ENOENT)};
-    return ReadProblem{ReadProblem::kNotOpened, file, reader.fSource.OpenError()};
+    return ReadProblem{ReadProblem::kNotOpened, file, reader.Source().OpenError()};
   }
   uint64_t size = 0;
   if (force || IsRegularFile(file, size)) return ReadProblem();
-  const std::string_view bytes = reader.fSource.Ahead(TEGBlockSize);
+  const std::string_view bytes = reader.Source().Ahead(TEGBlockSize);
   return Refusal(file, CheckBlockStart(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()));
 }
 
 ReadProblem CheckDamage(const TTudaData& reader, const std::string& file, const std::string& damageLine)
 {
-  if (!reader.fSource.Damaged()) return ReadProblem();
+  if (!reader.Source().Damaged()) return ReadProblem();
   return Damage(file, damageLine);
 }
 

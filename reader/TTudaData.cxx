@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <utility>
+#include <vector>
 
 
 // Blocks are read straight into 16-bit words; a block in the other byte order is swapped by hand.
@@ -464,6 +465,19 @@ void TTudaData::CloseDataFile()
 {
   fSource.Close();
   fFile.close();
+}
+
+// The byte source keeps the file's first bytes, read to tell its codec, for its first read: they
+// are taken first, then the stream is moved on.
+bool TTudaData::SeekBlock(uint64_t block)
+{
+  if (block == 0) return true;
+  if (fSource.Codec() != TCodec::kNone) return false;
+  std::vector<char> kept(kCodecMagicBytes);
+  fSource.Read(kept.data(), kept.size());
+  fFile.clear();
+  fFile.seekg(static_cast<std::streamoff>(block * TEGBlockSize));
+  return static_cast<bool>(fFile);
 }
 
 bool TTudaData::GetDataBlock()

@@ -69,8 +69,8 @@ inline TGroupItem GroupItemAt(const uint16_t* position)
 
 // Reads a data file block by block and decodes its tokens into one reusable TTudaEvent.
 // The event returned by GetNextEvent belongs to the reader; the caller clears it after use.
-// Members are public records: the node reads fFile, tests read the rest; the tools read them
-// through the accessors. The reader owns the block buffer and the event that fBuffer and fEvent
+// Members are public records that tests read; the node and the tools read them through the
+// accessors. The reader owns the block buffer and the event that fBuffer and fEvent
 // point at: copying and assigning a reader gives it copies of its own.
 class TTudaData {
  public:
@@ -93,6 +93,10 @@ class TTudaData {
 
   void OpenDataFile(const char* name);
   void CloseDataFile();
+  // Moves a plain file, just opened, on to the start of block `block` (counting from 0), so that
+  // the next GetDataBlock reads it. False for a compressed file, which cannot be sought, and when
+  // the seek fails.
+  bool SeekBlock(uint64_t block);
   bool GetDataBlock();
   void DecodeHeader();
 
