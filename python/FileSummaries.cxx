@@ -3,9 +3,9 @@
 #include <atomic>
 #include <sstream>
 
+#include "filecheck/FileCheck.h"
 #include "python/Interruption.h"
 #include "reader/TCodec.h"
-#include "tools/FileCheck.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/GatheredLines.h"
 #include "tools/StatJson.h"

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tools/FileCheck.h"
+#include "filecheck/FileCheck.h"
 #include "tools/InputName.h"
 
 namespace {

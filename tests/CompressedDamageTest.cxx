@@ -20,8 +20,8 @@
 #include "reader/TudaFormat.h"
 #include "tests/InProcessPrograms.h"
 #include "tests/TestSupport.h"
-#include "tools/ExitStatus.h"
 #include "tools/Tuda.h"
+#include "tools/console/ExitStatus.h"
 
 namespace {
 

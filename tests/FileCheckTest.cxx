@@ -1,6 +1,6 @@
 // The file check: verdicts and evidence on a good file, 16384-byte blocks, data lengths that
 // leave out the header, a compressed file and a file that is no data at all; the first-block look.
-#include "tools/FileCheck.h"
+#include "filecheck/FileCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -17,8 +17,8 @@
 #include "reader/TCodec.h"
 #include "tests/InProcessPrograms.h"
 #include "tests/TestSupport.h"
-#include "tools/ExitStatus.h"
 #include "tools/Tuda.h"
+#include "tools/console/ExitStatus.h"
 #include "writer/CompressedOutput.h"
 #include "writer/MidasFileWriter.h"
 

@@ -4,18 +4,19 @@
 #include <iostream>
 #include <memory>
 
+#include "filecheck/FileCheck.h"
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/DataOpen.h"
-#include "tools/ExitStatus.h"
-#include "tools/FileCheck.h"
 #include "tools/FileJobs.h"
 #include "tools/GatheredLines.h"
-#include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
-#include "tools/OutputCheck.h"
 #include "tools/ReaderProgress.h"
 #include "tools/ZstdWindowOption.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Interrupt.h"
+#include "tools/console/Messages.h"
+#include "tools/console/OutputCheck.h"
 
 namespace {
 

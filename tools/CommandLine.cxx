@@ -5,7 +5,8 @@
 #include <map>
 #include <sstream>
 
-#include "tools/ExitStatus.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Messages.h"
 
 namespace {
 
@@ -101,16 +102,4 @@ int RunSubcommand(const std::string& name, Command& command, const std::vector<s
   int status = kExitOk;
   if (!ParseCommandLine(*app, name, args, status)) return status;
   return command.Run();
-}
-
-int UsageError(const std::string& name, const std::string& message)
-{
-  std::cerr << "tuda " << name << ": " << message << " (see tuda help " << name << ")" << std::endl;
-  return kExitUsage;
-}
-
-int DataError(const std::string& name, const std::string& message)
-{
-  std::cerr << (name.empty() ? "tuda" : "tuda " + name) << ": " << message << std::endl;
-  return kExitDataError;
 }

@@ -8,7 +8,7 @@
 
 #include "tools/Command.h"
 
-// The one usage path of every subcommand, through CLI11, and the one message style.
+// The one usage path of every subcommand, through CLI11; its messages are console/Messages.h.
 
 // The app of `tuda NAME`: help first gives the usage line, then the description, the arguments,
 // the options and the footer (each command's footer gives its exit statuses).
@@ -24,9 +24,3 @@ bool ParseCommandLine(CLI::App& app, const std::string& name, const std::vector<
 // it and runs it. Returns the exit status: the command's, or ParseCommandLine's when it is not to
 // run.
 int RunSubcommand(const std::string& name, Command& command, const std::vector<std::string>& args);
-
-// "tuda NAME: message (see tuda help NAME)" on standard error; returns kExitUsage.
-int UsageError(const std::string& name, const std::string& message);
-
-// "tuda NAME: message" on standard error ("tuda: message" for no name); returns kExitDataError.
-int DataError(const std::string& name, const std::string& message);

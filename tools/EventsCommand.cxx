@@ -2,15 +2,15 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
-#include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/FollowOptions.h"
-#include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
-#include "tools/OutputCheck.h"
 #include "tools/ReaderAccount.h"
-#include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
+#include "tools/ZstdWindowOption.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Interrupt.h"
+#include "tools/console/OutputCheck.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "filecheck/FileCheck.h"
 #include "reader/TTudaData.h"
-#include "tools/FileCheck.h"
 
 // The look every data-reading subcommand takes at the first block of each file before it decodes
 // anything: a file whose first block is not a data block is refused, one line each,

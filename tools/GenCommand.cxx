@@ -6,12 +6,13 @@
 
 #include "reader/TudaFormat.h"
 #include "tools/CommandLine.h"
-#include "tools/ExitStatus.h"
-#include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
-#include "tools/OutputFile.h"
-#include "tools/Progress.h"
-#include "tools/Text.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Interrupt.h"
+#include "tools/console/Messages.h"
+#include "tools/console/Progress.h"
+#include "tools/console/Text.h"
+#include "tools/output/OutputFile.h"
 #include "writer/CompressedOutput.h"
 #include "writer/SyntheticRun.h"
 

@@ -4,13 +4,13 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
-#include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
-#include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderAccount.h"
-#include "tools/ZstdWindowOption.h"
 #include "tools/ReaderProgress.h"
+#include "tools/ZstdWindowOption.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Interrupt.h"
 
 namespace {
 

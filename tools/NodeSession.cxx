@@ -12,8 +12,8 @@
 #include "plugin/NodeContract.h"
 #include "reader/TByteSource.h"
 #include "tools/InstallDirs.h"
-#include "tools/Interrupt.h"
 #include "tools/ProgramPath.h"
+#include "tools/console/Interrupt.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "tools/CommandLine.h"
-#include "tools/OutputCheck.h"
-#include "tools/StandardOutput.h"
+#include "tools/console/OutputCheck.h"
+#include "tools/console/StandardOutput.h"
 
 // A closed standard descriptor would be given to the next file opened, and the program's lines
 // would be written into it. Each is held on the null device, opened for the opposite access, so

@@ -4,7 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "tools/Text.h"
+#include "tools/console/Text.h"
 
 namespace {
 

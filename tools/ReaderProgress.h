@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "reader/TTudaData.h"
-#include "tools/Progress.h"
+#include "tools/console/Progress.h"
 
 // The progress of a reader through `files`: the file bytes it has taken (compressed bytes for a
 // compressed file), against the files' sizes; bytes alone when one of them is not a regular file,

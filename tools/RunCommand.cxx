@@ -10,16 +10,17 @@
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
 #include "tools/DataOpen.h"
-#include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/InputName.h"
-#include "tools/Interrupt.h"
 #include "tools/NodeSession.h"
 #include "tools/OptionChecks.h"
-#include "tools/OutputCheck.h"
-#include "tools/Progress.h"
 #include "tools/RunReceiver.h"
 #include "tools/RunWarning.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Interrupt.h"
+#include "tools/console/Messages.h"
+#include "tools/console/OutputCheck.h"
+#include "tools/console/Progress.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <iostream>
 
-#include "tools/FileCheck.h"
+#include "filecheck/FileCheck.h"
 #include "tools/InputName.h"
-#include "tools/Text.h"
+#include "tools/console/Text.h"
 
 namespace {
 

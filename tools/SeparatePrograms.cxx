@@ -6,9 +6,9 @@
 #include <cstring>
 #include <iostream>
 
-#include "tools/ExitStatus.h"
-#include "tools/OutputCheck.h"
 #include "tools/ProgramPath.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/OutputCheck.h"
 
 int RunProgram(const ProgramEntry& entry, const std::vector<std::string>& args)
 {

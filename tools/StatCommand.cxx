@@ -8,18 +8,18 @@
 #include <thread>
 
 #include "tools/CommandLine.h"
-#include "tools/ExitStatus.h"
 #include "tools/FileJobs.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/KindNames.h"
-#include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
-#include "tools/OutputCheck.h"
 #include "tools/ReaderProgress.h"
 #include "tools/StatJson.h"
 #include "tools/StatTally.h"
-#include "tools/Text.h"
 #include "tools/ZstdWindowOption.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Interrupt.h"
+#include "tools/console/OutputCheck.h"
+#include "tools/console/Text.h"
 
 namespace {
 

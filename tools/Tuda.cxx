@@ -10,14 +10,14 @@
 #include "tools/CommandLine.h"
 #include "tools/DumpCommand.h"
 #include "tools/EventsCommand.h"
-#include "tools/ExitStatus.h"
 #include "tools/GenCommand.h"
 #include "tools/InfoCommand.h"
-#include "tools/OutputCheck.h"
 #include "tools/RunCommand.h"
 #include "tools/StatCommand.h"
-#include "tools/Text.h"
 #include "tools/Version.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/OutputCheck.h"
+#include "tools/console/Text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "tools/ProgramProcess.h"
-#include "tools/StandardOutput.h"
 #include "tools/Tuda.h"
+#include "tools/console/StandardOutput.h"
 
 // Standard output through a buffer that keeps the reason of a failed write, written in blocks
 // unless it is a terminal.

@@ -2,8 +2,8 @@
 
 #include <ostream>
 
-#include "tools/TextWriter.h"
 #include "tools/export/EventSink.h"
+#include "tools/output/TextWriter.h"
 
 // Events as CSV: the header line "event,kind,channel,value", then one row per item, the items
 // of each event by kind (adc, tdc, scaler, epics) and in the event's order within a kind. The

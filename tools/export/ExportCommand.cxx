@@ -8,20 +8,21 @@
 
 #include "reader/TTudaData.h"
 #include "tools/CommandLine.h"
-#include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/FollowOptions.h"
-#include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
-#include "tools/OutputCheck.h"
-#include "tools/OutputFile.h"
 #include "tools/ReaderAccount.h"
 #include "tools/ReaderProgress.h"
 #include "tools/SeparatePrograms.h"
 #include "tools/ZstdWindowOption.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Interrupt.h"
+#include "tools/console/Messages.h"
+#include "tools/console/OutputCheck.h"
 #include "tools/export/CsvEventSink.h"
 #include "tools/export/Hdf5EventSink.h"
 #include "tools/export/StreamRedirect.h"
+#include "tools/output/OutputFile.h"
 
 namespace {
 

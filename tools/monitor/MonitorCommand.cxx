@@ -6,14 +6,15 @@
 #include <thread>
 
 #include "tools/CommandLine.h"
-#include "tools/ExitStatus.h"
 #include "tools/FirstBlockCheck.h"
 #include "tools/FollowOptions.h"
-#include "tools/Interrupt.h"
 #include "tools/OptionChecks.h"
 #include "tools/ReaderAccount.h"
 #include "tools/SeparatePrograms.h"
 #include "tools/ZstdWindowOption.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Interrupt.h"
+#include "tools/console/Messages.h"
 #include "tools/monitor/MonitorAccess.h"
 #include "tools/monitor/MonitorDecoder.h"
 #include "tools/monitor/MonitorServer.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "tools/CommandLine.h"
-#include "tools/OutputCheck.h"
+#include "tools/console/OutputCheck.h"
 #include "tools/monitor/MonitorCommand.h"
 
 // `tuda-monitor ARGS`, which `tuda monitor ARGS` runs in its place. A client that goes away

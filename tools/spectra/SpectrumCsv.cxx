@@ -1,6 +1,6 @@
 #include "tools/spectra/SpectrumCsv.h"
 
-#include "tools/TextWriter.h"
+#include "tools/output/TextWriter.h"
 
 void WriteSpectrumCsv(const KindHistogram& histogram, std::ostream& stream)
 {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <ostream>
 
-#include "tools/OutputFile.h"
+#include "tools/output/OutputFile.h"
 #include "tools/spectra/SpectrumCsv.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/Interrupt.h"
 #include "tools/KindHistogram.h"
+#include "tools/console/Interrupt.h"
 #include "tools/spectra/Picture.h"
 #include "tools/spectra/SpectrumIndex.h"
 #include "tools/spectra/SpectrumPlots.h"

@@ -1,12 +1,12 @@
-#include "tools/OutputCheck.h"
+#include "tools/console/OutputCheck.h"
 
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 
-#include "tools/CommandLine.h"
-#include "tools/DescriptorBuffer.h"
-#include "tools/ExitStatus.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/Messages.h"
+#include "tools/output/DescriptorBuffer.h"
 
 namespace {
 

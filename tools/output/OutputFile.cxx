@@ -1,4 +1,4 @@
-#include "tools/OutputFile.h"
+#include "tools/output/OutputFile.h"
 
 #include <fcntl.h>
 #include <stdio.h>

@@ -1,4 +1,4 @@
-#include "tools/Progress.h"
+#include "tools/console/Progress.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "reader/TTudaData.h"
-#include "tools/Text.h"
+#include "tools/console/Text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <streambuf>
 
-#include "tools/DescriptorBuffer.h"
+#include "tools/output/DescriptorBuffer.h"
 
 // The program's standard output: std::cout through a DescriptorBuffer on descriptor 1, watched
 // by OutputCheck, while the object lives. The reader and the node end every line with a flush.

@@ -1,4 +1,4 @@
-#include "tools/Text.h"
+#include "tools/console/Text.h"
 
 #include <iomanip>
 #include <sstream>

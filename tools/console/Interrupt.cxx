@@ -1,4 +1,4 @@
-#include "tools/Interrupt.h"
+#include "tools/console/Interrupt.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -6,8 +6,8 @@
 #include <iostream>
 
 #include "flow/KXBase.h"
-#include "tools/ExitStatus.h"
-#include "tools/OutputCheck.h"
+#include "tools/console/ExitStatus.h"
+#include "tools/console/OutputCheck.h"
 
 namespace {
 

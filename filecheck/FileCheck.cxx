@@ -1,4 +1,4 @@
-#include "tools/FileCheck.h"
+#include "filecheck/FileCheck.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "tools/DescriptorBuffer.h"
+#include "tools/output/DescriptorBuffer.h"
 
 #include <unistd.h>
 

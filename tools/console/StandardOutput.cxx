@@ -1,10 +1,10 @@
-#include "tools/StandardOutput.h"
+#include "tools/console/StandardOutput.h"
 
 #include <unistd.h>
 
 #include <iostream>
 
-#include "tools/OutputCheck.h"
+#include "tools/console/OutputCheck.h"
 
 namespace {
 

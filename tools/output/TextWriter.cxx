@@ -1,4 +1,4 @@
-#include "tools/TextWriter.h"
+#include "tools/output/TextWriter.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "tools/DescriptorBuffer.h"
+#include "tools/output/DescriptorBuffer.h"
 
 // A file that a command writes whole. A regular file is written under a temporary name beside
 // the target and takes the target's name only in Commit, so that a failed or interrupted write
