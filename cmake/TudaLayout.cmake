@@ -16,13 +16,13 @@ set(TUDA_INSTALL_DOCDIR "${CMAKE_INSTALL_DATADIR}/doc/tuda" CACHE STRING
 file(RELATIVE_PATH TUDA_PLUGINDIR_FROM_PROGRAM "/prefix/${CMAKE_INSTALL_BINDIR}" "/prefix/${TUDA_INSTALL_PLUGINDIR}")
 
 set(tudaGeneratedDir "${CMAKE_BINARY_DIR}/generated")
-configure_file("${CMAKE_CURRENT_LIST_DIR}/InstallDirs.h.in" "${tudaGeneratedDir}/tools/InstallDirs.h" @ONLY)
+configure_file("${CMAKE_CURRENT_LIST_DIR}/InstallDirs.h.in" "${tudaGeneratedDir}/tools/session/InstallDirs.h" @ONLY)
 include_directories("${tudaGeneratedDir}")
 
 # The version: the project's, followed by the git description when the sources are a checkout.
 # The description is looked up at every build, so that a new commit shows without configuring
 # again; the source is rewritten only when it changes.
-set(tudaVersionSource "${tudaGeneratedDir}/tools/Version.cxx")
+set(tudaVersionSource "${tudaGeneratedDir}/tools/process/Version.cxx")
 set(tudaWriteVersion
     "${CMAKE_COMMAND}" "-DVERSION=${PROJECT_VERSION}" "-DSOURCE_DIR=${CMAKE_SOURCE_DIR}"
     "-DOUTPUT=${tudaVersionSource}" -P "${CMAKE_CURRENT_LIST_DIR}/WriteVersion.cmake")

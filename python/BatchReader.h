@@ -10,7 +10,7 @@
 #include "python/ReadProblem.h"
 #include "python/ReaderLines.h"
 #include "reader/TTudaData.h"
-#include "tools/ZstdWindowOption.h"
+#include "tools/cli/ZstdWindowOption.h"
 
 // Reads files in order through one reader, as `tuda export` does (the items after a file's last
 // event-start token come out with the next file's first event), and hands the events out in

@@ -5,7 +5,7 @@
 
 #include "python/EventArrays.h"
 #include "python/ReadProblem.h"
-#include "tools/ZstdWindowOption.h"
+#include "tools/cli/ZstdWindowOption.h"
 
 // One partition of a plain data file: the events whose event-start token lies in blocks
 // `firstBlock` to `firstBlock + blocks - 1`, read on past the last block to finish the last of

@@ -6,10 +6,10 @@
 #include "filecheck/FileCheck.h"
 #include "python/Interruption.h"
 #include "reader/TCodec.h"
-#include "tools/FirstBlockCheck.h"
-#include "tools/GatheredLines.h"
-#include "tools/StatJson.h"
-#include "tools/StatTally.h"
+#include "tools/input/FirstBlockCheck.h"
+#include "tools/input/GatheredLines.h"
+#include "tools/stat/StatJson.h"
+#include "tools/stat/StatTally.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "python/ReadProblem.h"
-#include "tools/ZstdWindowOption.h"
+#include "tools/cli/ZstdWindowOption.h"
 
 // `tuda stat` and `tuda check` for one file, writing nothing.
 

@@ -7,8 +7,8 @@
 #include <pybind11/numpy.h>
 
 #include "python/NumpyArrays.h"
-#include "tools/KindHistogram.h"
-#include "tools/SpectrumKind.h"
+#include "tools/histogram/KindHistogram.h"
+#include "tools/histogram/SpectrumKind.h"
 
 namespace py = pybind11;
 

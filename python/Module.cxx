@@ -15,7 +15,7 @@
 #include "python/Interruption.h"
 #include "python/NumpyArrays.h"
 #include "reader/TCodec.h"
-#include "tools/ZstdWindowOption.h"
+#include "tools/cli/ZstdWindowOption.h"
 
 namespace py = pybind11;
 

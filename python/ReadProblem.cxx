@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "filecheck/FileCheck.h"
-#include "tools/InputName.h"
+#include "tools/input/InputName.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "python/Interruption.h"
 #include "reader/TTudaReporter.h"
-#include "tools/ReaderAccount.h"
+#include "tools/input/ReaderAccount.h"
 
 // The lines a reader writes, kept instead of reaching the process's streams: a reader run from
 // Python prints nothing. A file of noise would make a line per token, so each cause keeps its

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "tools/SeparatePrograms.h"
+#include "tools/process/SeparatePrograms.h"
 
 // Whether `tuda SUBCOMMAND` runs here: every subcommand but a program this build left out.
 inline bool Built(const std::string& subcommand)

@@ -15,8 +15,8 @@
 #include "tests/InProcessPrograms.h"
 #include "tests/TestSupport.h"
 #include "tests/WrittenRun.h"
-#include "tools/Version.h"
 #include "tools/console/ExitStatus.h"
+#include "tools/process/Version.h"
 
 // `tuda export` in-process, its HDF5 files read back through the HDF5 library, and the program
 // TUDA_PROGRAM_PATH that the build names for standard output.

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "tests/BuiltPrograms.h"
-#include "tools/CommandLine.h"
-#include "tools/SeparatePrograms.h"
 #include "tools/Tuda.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/process/SeparatePrograms.h"
 #ifdef TUDA_EXPORT
 #include "tools/export/ExportCommand.h"
 #endif

@@ -15,8 +15,8 @@
 #include "tests/InProcessPrograms.h"
 #include "tests/TestSupport.h"
 #include "tests/WrittenRun.h"
-#include "tools/KindHistogram.h"
 #include "tools/console/ExitStatus.h"
+#include "tools/histogram/KindHistogram.h"
 #include "tools/spectra/ChannelList.h"
 #include "tools/spectra/SpectrumPlots.h"
 

@@ -17,8 +17,8 @@
 #include "tests/BlockSupport.h"
 #include "tests/InProcessPrograms.h"
 #include "tests/TestSupport.h"
-#include "tools/Version.h"
 #include "tools/console/ExitStatus.h"
+#include "tools/process/Version.h"
 #include "writer/MidasFileWriter.h"
 
 namespace {

@@ -6,17 +6,17 @@
 
 #include "filecheck/FileCheck.h"
 #include "reader/TTudaData.h"
-#include "tools/CommandLine.h"
-#include "tools/DataOpen.h"
-#include "tools/FileJobs.h"
-#include "tools/GatheredLines.h"
-#include "tools/OptionChecks.h"
-#include "tools/ReaderProgress.h"
-#include "tools/ZstdWindowOption.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/OptionChecks.h"
+#include "tools/cli/ZstdWindowOption.h"
 #include "tools/console/ExitStatus.h"
 #include "tools/console/Interrupt.h"
 #include "tools/console/Messages.h"
 #include "tools/console/OutputCheck.h"
+#include "tools/input/DataOpen.h"
+#include "tools/input/FileJobs.h"
+#include "tools/input/GatheredLines.h"
+#include "tools/input/ReaderProgress.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/Command.h"
+#include "tools/cli/Command.h"
 
 // `tuda check`: whether each file holds data this reader decodes as written, with the evidence.
 extern const CommandEntry kCheckCommand;

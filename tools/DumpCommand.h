@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/Command.h"
+#include "tools/cli/Command.h"
 
 // `tuda dump`: the reader's word-by-word listing of chosen blocks.
 extern const CommandEntry kDumpCommand;

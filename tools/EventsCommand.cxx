@@ -1,16 +1,16 @@
 #include "tools/EventsCommand.h"
 
 #include "reader/TTudaData.h"
-#include "tools/CommandLine.h"
-#include "tools/FirstBlockCheck.h"
-#include "tools/FollowOptions.h"
-#include "tools/OptionChecks.h"
-#include "tools/ReaderAccount.h"
-#include "tools/ReaderProgress.h"
-#include "tools/ZstdWindowOption.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/FollowOptions.h"
+#include "tools/cli/OptionChecks.h"
+#include "tools/cli/ZstdWindowOption.h"
 #include "tools/console/ExitStatus.h"
 #include "tools/console/Interrupt.h"
 #include "tools/console/OutputCheck.h"
+#include "tools/input/FirstBlockCheck.h"
+#include "tools/input/ReaderAccount.h"
+#include "tools/input/ReaderProgress.h"
 
 namespace {
 

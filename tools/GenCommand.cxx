@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "reader/TudaFormat.h"
-#include "tools/CommandLine.h"
-#include "tools/OptionChecks.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/OptionChecks.h"
 #include "tools/console/ExitStatus.h"
 #include "tools/console/Interrupt.h"
 #include "tools/console/Messages.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/Command.h"
+#include "tools/cli/Command.h"
 
 // `tuda gen`: writes a realistic synthetic data file.
 extern const CommandEntry kGenCommand;

@@ -8,19 +8,19 @@
 #include <map>
 
 #include "reader/TTudaData.h"
-#include "tools/CommandLine.h"
-#include "tools/DataOpen.h"
-#include "tools/FirstBlockCheck.h"
-#include "tools/InputName.h"
-#include "tools/NodeSession.h"
-#include "tools/OptionChecks.h"
-#include "tools/RunReceiver.h"
-#include "tools/RunWarning.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/OptionChecks.h"
 #include "tools/console/ExitStatus.h"
 #include "tools/console/Interrupt.h"
 #include "tools/console/Messages.h"
 #include "tools/console/OutputCheck.h"
 #include "tools/console/Progress.h"
+#include "tools/input/DataOpen.h"
+#include "tools/input/FirstBlockCheck.h"
+#include "tools/input/InputName.h"
+#include "tools/session/NodeSession.h"
+#include "tools/session/RunReceiver.h"
+#include "tools/session/RunWarning.h"
 
 namespace {
 

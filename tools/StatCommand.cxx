@@ -7,19 +7,19 @@
 #include <memory>
 #include <thread>
 
-#include "tools/CommandLine.h"
-#include "tools/FileJobs.h"
-#include "tools/FirstBlockCheck.h"
-#include "tools/KindNames.h"
-#include "tools/OptionChecks.h"
-#include "tools/ReaderProgress.h"
-#include "tools/StatJson.h"
-#include "tools/StatTally.h"
-#include "tools/ZstdWindowOption.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/OptionChecks.h"
+#include "tools/cli/ZstdWindowOption.h"
 #include "tools/console/ExitStatus.h"
 #include "tools/console/Interrupt.h"
 #include "tools/console/OutputCheck.h"
 #include "tools/console/Text.h"
+#include "tools/histogram/KindNames.h"
+#include "tools/input/FileJobs.h"
+#include "tools/input/FirstBlockCheck.h"
+#include "tools/input/ReaderProgress.h"
+#include "tools/stat/StatJson.h"
+#include "tools/stat/StatTally.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/Command.h"
+#include "tools/cli/Command.h"
 
 // `tuda stat`: a summary of data files at a glance.
 extern const CommandEntry kStatCommand;

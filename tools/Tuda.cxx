@@ -7,17 +7,17 @@
 #include "reader/TCodec.h"
 
 #include "tools/CheckCommand.h"
-#include "tools/CommandLine.h"
 #include "tools/DumpCommand.h"
 #include "tools/EventsCommand.h"
 #include "tools/GenCommand.h"
 #include "tools/InfoCommand.h"
 #include "tools/RunCommand.h"
 #include "tools/StatCommand.h"
-#include "tools/Version.h"
+#include "tools/cli/CommandLine.h"
 #include "tools/console/ExitStatus.h"
 #include "tools/console/OutputCheck.h"
 #include "tools/console/Text.h"
+#include "tools/process/Version.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/SeparatePrograms.h"
+#include "tools/process/SeparatePrograms.h"
 
 // How `tuda` runs a subcommand that is a program beside it: RunProgram, in this process's place.
 // Tests run the program's command in their own process instead.

@@ -1,4 +1,4 @@
-#include "tools/ProgramProcess.h"
+#include "tools/process/ProgramProcess.h"
 #include "tools/Tuda.h"
 #include "tools/console/StandardOutput.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "reader/TTudaEvent.h"
-#include "tools/KindNames.h"
+#include "tools/histogram/KindNames.h"
 
 // Where `tuda export` writes the events the reader returns, in the order it returns them.
 class EventSink {

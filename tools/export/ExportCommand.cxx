@@ -7,14 +7,10 @@
 #include <memory>
 
 #include "reader/TTudaData.h"
-#include "tools/CommandLine.h"
-#include "tools/FirstBlockCheck.h"
-#include "tools/FollowOptions.h"
-#include "tools/OptionChecks.h"
-#include "tools/ReaderAccount.h"
-#include "tools/ReaderProgress.h"
-#include "tools/SeparatePrograms.h"
-#include "tools/ZstdWindowOption.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/FollowOptions.h"
+#include "tools/cli/OptionChecks.h"
+#include "tools/cli/ZstdWindowOption.h"
 #include "tools/console/ExitStatus.h"
 #include "tools/console/Interrupt.h"
 #include "tools/console/Messages.h"
@@ -22,7 +18,11 @@
 #include "tools/export/CsvEventSink.h"
 #include "tools/export/Hdf5EventSink.h"
 #include "tools/export/StreamRedirect.h"
+#include "tools/input/FirstBlockCheck.h"
+#include "tools/input/ReaderAccount.h"
+#include "tools/input/ReaderProgress.h"
 #include "tools/output/OutputFile.h"
+#include "tools/process/SeparatePrograms.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "tools/Version.h"
+#include "tools/process/Version.h"
 
 // The three datasets of one kind, in the kind's group.
 template <typename Value>

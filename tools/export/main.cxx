@@ -1,4 +1,4 @@
-#include "tools/ProgramProcess.h"
+#include "tools/process/ProgramProcess.h"
 #include "tools/export/ExportCommand.h"
 
 // `tuda-export ARGS`, which `tuda export ARGS` runs in its place.

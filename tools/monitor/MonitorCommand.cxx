@@ -5,19 +5,19 @@
 #include <optional>
 #include <thread>
 
-#include "tools/CommandLine.h"
-#include "tools/FirstBlockCheck.h"
-#include "tools/FollowOptions.h"
-#include "tools/OptionChecks.h"
-#include "tools/ReaderAccount.h"
-#include "tools/SeparatePrograms.h"
-#include "tools/ZstdWindowOption.h"
+#include "tools/cli/CommandLine.h"
+#include "tools/cli/FollowOptions.h"
+#include "tools/cli/OptionChecks.h"
+#include "tools/cli/ZstdWindowOption.h"
 #include "tools/console/ExitStatus.h"
 #include "tools/console/Interrupt.h"
 #include "tools/console/Messages.h"
+#include "tools/input/FirstBlockCheck.h"
+#include "tools/input/ReaderAccount.h"
 #include "tools/monitor/MonitorAccess.h"
 #include "tools/monitor/MonitorDecoder.h"
 #include "tools/monitor/MonitorServer.h"
+#include "tools/process/SeparatePrograms.h"
 
 namespace {
 

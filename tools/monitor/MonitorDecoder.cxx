@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "tools/SpectrumKind.h"
+#include "tools/histogram/SpectrumKind.h"
 
 namespace {
 

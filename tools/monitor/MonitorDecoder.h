@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "reader/TTudaData.h"
-#include "tools/KindHistogram.h"
-#include "tools/ReaderAccount.h"
+#include "tools/histogram/KindHistogram.h"
+#include "tools/input/ReaderAccount.h"
 #include "tools/monitor/LineTail.h"
 #include "tools/monitor/MonitorSnapshot.h"
 

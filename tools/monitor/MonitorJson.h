@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/KindHistogram.h"
+#include "tools/histogram/KindHistogram.h"
 #include "tools/monitor/MonitorSnapshot.h"
 
 // The JSON objects of the monitor's API, rendered from a published snapshot. A bin's edges are

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/KindHistogram.h"
-#include "tools/ReaderAccount.h"
+#include "tools/histogram/KindHistogram.h"
+#include "tools/input/ReaderAccount.h"
 
 using MonitorClock = std::chrono::steady_clock;
 

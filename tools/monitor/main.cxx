@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/CommandLine.h"
+#include "tools/cli/CommandLine.h"
 #include "tools/console/OutputCheck.h"
 #include "tools/monitor/MonitorCommand.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/Command.h"
+#include "tools/cli/Command.h"
 
 // `tuda spectra`: runs the source node plug-in on data files into a histogramming receiver and
 // writes the spectra as pictures, bin tables and a page that shows them all.

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/KindHistogram.h"
 #include "tools/console/Interrupt.h"
+#include "tools/histogram/KindHistogram.h"
 #include "tools/spectra/Picture.h"
 #include "tools/spectra/SpectrumIndex.h"
 #include "tools/spectra/SpectrumPlots.h"

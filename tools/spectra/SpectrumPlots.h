@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "tools/KindHistogram.h"
+#include "tools/histogram/KindHistogram.h"
 
 // The pictures of a kind's spectra, drawn by PLplot on the current Picture, with axes, labels
 // and titles. Only the channels up to the last one that counted an item are shown (in steps of

@@ -1,6 +1,6 @@
 #include "tools/spectra/SpectrumReceiver.h"
 
-#include "tools/FlowVectors.h"
+#include "tools/histogram/FlowVectors.h"
 
 SpectrumReceiver::SpectrumReceiver(const std::string& instanceName, std::vector<KindHistogram*> histograms)
     : KXBase(nullptr, instanceName), histograms(std::move(histograms))

@@ -7,7 +7,7 @@
 
 #include "flow/FlowEvent.h"
 #include "flow/KXBase.h"
-#include "tools/KindHistogram.h"
+#include "tools/histogram/KindHistogram.h"
 
 // The host's node at the end of the `tuda spectra` graph: one input, "fevent", that takes a
 // FlowEvent, and a histogram per kind filled from the channel and value properties of every

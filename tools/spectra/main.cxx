@@ -1,4 +1,4 @@
-#include "tools/ProgramProcess.h"
+#include "tools/process/ProgramProcess.h"
 #include "tools/spectra/SpectraCommand.h"
 
 // `tuda-spectra ARGS`, which `tuda spectra ARGS` runs in its place.
