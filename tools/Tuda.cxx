@@ -6,14 +6,8 @@
 
 #include "reader/TCodec.h"
 
-#include "tools/CheckCommand.h"
-#include "tools/DumpCommand.h"
-#include "tools/EventsCommand.h"
-#include "tools/GenCommand.h"
-#include "tools/InfoCommand.h"
-#include "tools/RunCommand.h"
-#include "tools/StatCommand.h"
 #include "tools/cli/CommandLine.h"
+#include "tools/commands/Commands.h"
 #include "tools/console/ExitStatus.h"
 #include "tools/console/OutputCheck.h"
 #include "tools/console/Text.h"

@@ -1,4 +1,4 @@
-#include "tools/CheckCommand.h"
+#include "tools/commands/Commands.h"
 
 #include <atomic>
 #include <iostream>

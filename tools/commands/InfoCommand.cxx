@@ -1,4 +1,4 @@
-#include "tools/InfoCommand.h"
+#include "tools/commands/Commands.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "tools/StatCommand.h"
+#include "tools/commands/Commands.h"
 
 #include <algorithm>
 #include <atomic>

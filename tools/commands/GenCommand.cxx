@@ -1,4 +1,4 @@
-#include "tools/GenCommand.h"
+#include "tools/commands/Commands.h"
 
 #include <iostream>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "tools/EventsCommand.h"
+#include "tools/commands/Commands.h"
 
 #include "reader/TTudaData.h"
 #include "tools/cli/CommandLine.h"

@@ -1,4 +1,4 @@
-#include "tools/RunCommand.h"
+#include "tools/commands/Commands.h"
 
 #include <chrono>
 #include <cerrno>
