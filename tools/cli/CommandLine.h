@@ -8,7 +8,7 @@
 
 #include "tools/cli/Command.h"
 
-// The one usage path of every subcommand, through CLI11; its messages are console/Messages.h.
+// The one usage path of every subcommand, through CLI11; its lines are in tools/console/Messages.h.
 
 // The app of `tuda NAME`: help first gives the usage line, then the description, the arguments,
 // the options and the footer (each command's footer gives its exit statuses).
