@@ -88,8 +88,8 @@ def test_one_loss_warning_per_file_with_the_account_text(damaged, gen):
     texts = [str(warning.message) for warning in caught if warning.category is tuda.DataLossWarning]
     assert len(texts) == 2
     for path, text in zip((files[0], files[2]), texts):
-        lines = run(PROGRAM, "export", "--out", "-", path).stderr.decode().splitlines()
-        assert f"tuda export: {text.removeprefix(f'{path}: ')}; tuda stat shows more" in lines
+        lines = run(PROGRAM, "events", path).stderr.decode().splitlines()
+        assert f"tuda events: {text.removeprefix(f'{path}: ')}; tuda stat shows more" in lines
         assert text.startswith(f"{path}: ")
 
 

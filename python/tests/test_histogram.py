@@ -5,10 +5,11 @@ import pandas as pd
 import pytest
 
 import tuda
-from conftest import PROGRAM, run
+from conftest import PROGRAM, run, skip_unless_built
 
 
 def spectra_csv(tmp_path, files, kind, bins):
+    skip_unless_built("spectra")
     folder = tmp_path / "spectra"
     options = ["--bins", bins] if bins else []
     result = run(PROGRAM, "spectra", "--out", folder, "--kind", kind, *options, *files)
