@@ -6,7 +6,6 @@
 #include <iostream>
 #include <memory>
 #include <utility>
-#include <vector>
 
 
 // Blocks are read straight into 16-bit words; a block in the other byte order is swapped by hand.
@@ -473,8 +472,8 @@ bool TTudaData::SeekBlock(uint64_t block)
 {
   if (block == 0) return true;
   if (fSource.Codec() != TCodec::kNone) return false;
-  std::vector<char> kept(kCodecMagicBytes);
-  fSource.Read(kept.data(), kept.size());
+  char kept[kCodecMagicBytes];
+  fSource.Read(kept, sizeof kept);
   fFile.clear();
   fFile.seekg(static_cast<std::streamoff>(block * TEGBlockSize));
   return static_cast<bool>(fFile);
