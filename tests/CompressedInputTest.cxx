@@ -170,9 +170,18 @@ TEST_P(CompressedInputTest, TheCompressedOutputGivesThePlainFilesEvents)
   EXPECT_EQ(DecodeQuietly(path), DecodeQuietly(plain));
 }
 
+// The helper ends its thread once it has handed on the stream's end, so the run is longer than
+// its ring (1 MiB): the helper waits for a free slot until the file is closed.
 TEST_P(CompressedInputTest, OneHelperThreadLivesWhileTheCompressedFileIsOpen)
 {
-  const std::string compressed = Compress(plain, GetParam(), "run");
+  const std::string longRun = folder.Path("long.dat");
+  {
+    SyntheticRunOptions options;
+    options.blocks = 64;
+    std::ofstream out(longRun, std::ios::binary);
+    WriteSyntheticRun(out, options);
+  }
+  const std::string compressed = Compress(longRun, GetParam(), "long");
   const size_t before = ThreadsOfThisProcess();
   TTudaData reader;
   const QuietConsole quiet;
