@@ -132,10 +132,13 @@ def test_a_zstd_frame_that_needs_a_larger_window_is_read_only_when_allowed(gen, 
 @pytest.mark.parametrize("call", ["tuda.read('/dev/zero', force=True)", "tuda.stat('/dev/zero', force=True)",
                                   "tuda.check('/dev/zero', all=True)"])
 def test_ctrl_c_raises_keyboard_interrupt_while_decoding(call):
-    script = f"import tuda\ntry:\n  {call}\nexcept KeyboardInterrupt:\n  print('interrupted')"
+    script = (f"import tuda\ntry:\n  print('ready', flush=True)\n  {call}\n"
+              "except KeyboardInterrupt:\n  print('interrupted')")
     child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                              env=os.environ)
-    time.sleep(1.5)
+    # However long the import takes on a loaded machine, the call has begun before Ctrl-C.
+    assert child.stdout.readline() == b"ready\n"
+    time.sleep(0.5)
     child.send_signal(signal.SIGINT)
     out, err = child.communicate(timeout=10)
     assert out == b"interrupted\n", err
