@@ -103,14 +103,22 @@ class MonitorTest : public testing::Test {
     return status;
   }
 
+  // The monitor's hits of `kind` per channel, channels without any left out.
+  static std::map<uint32_t, uint64_t> Hits(httplib::Client& client, const std::string& kind)
+  {
+    const json hits = Get(client, "/api/spectra/" + kind + "/hits");
+    std::map<uint32_t, uint64_t> counts;
+    for (size_t i = 0; i < hits["channels"].size(); ++i) {
+      if (hits["counts"][i].get<uint64_t>() != 0) counts[hits["channels"][i]] = hits["counts"][i];
+    }
+    return counts;
+  }
+
   // The monitor's counts of `kind`, channel by channel, as a table like the CSV's.
   static Table Served(httplib::Client& client, const std::string& kind)
   {
-    const json hits = Get(client, "/api/spectra/" + kind + "/hits");
     Table table;
-    for (size_t i = 0; i < hits["channels"].size(); ++i) {
-      if (hits["counts"][i].get<uint64_t>() == 0) continue;
-      const uint32_t channel = hits["channels"][i];
+    for (const auto& [channel, hits] : Hits(client, kind)) {
       const json spectrum = Get(client, "/api/spectra/" + kind + "/" + std::to_string(channel));
       EXPECT_EQ(spectrum["edges"].size(), spectrum["counts"].size() + 1);
       for (size_t bin = 0; bin < spectrum["counts"].size(); ++bin) {
@@ -120,16 +128,17 @@ class MonitorTest : public testing::Test {
     return table;
   }
 
-  // What the monitor serves of `kind` once it is `expected`, or at the end of the wait: the last
-  // blocks' events may come with a later refresh than their count of blocks.
+  // What the monitor serves of `kind` once its hits per channel are `expected`'s, or at the end of
+  // the wait: the last blocks' events may come with a later refresh than their count of blocks.
+  // The hits come in one request, the spectra in one per channel.
   static Table ServedWhen(httplib::Client& client, const std::string& kind, const Table& expected)
   {
-    Table served;
-    WaitFor([&] {
-      served = Served(client, kind);
-      return served == expected;
-    });
-    return served;
+    std::map<uint32_t, uint64_t> expectedHits;
+    for (const auto& [channel, bins] : expected) {
+      for (const auto& [low, count] : bins) expectedHits[channel] += count;
+    }
+    WaitFor([&] { return Hits(client, kind) == expectedHits; });
+    return Served(client, kind);
   }
 
   // Sends `bytes` on a connection of its own; returns the reply, once its head and as much body
