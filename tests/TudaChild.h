@@ -35,6 +35,19 @@ inline bool WaitFor(const std::function<bool()>& condition)
   return true;
 }
 
+// Whether a signal sent to the process `pid` now is heard: it has a handler for `signalNumber`
+// (its status's caught-signal mask), or it has ended and nothing is left to hear it.
+inline bool HandlesOrEnded(pid_t pid, int signalNumber)
+{
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("State:", 0) == 0 && line.find("Z (zombie)") != std::string::npos) return true;
+    if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signalNumber - 1)) & 1;
+  }
+  return !status.is_open();
+}
+
 inline void Append(const std::string& path, const std::string& bytes)
 {
   std::ofstream file(path, std::ios::binary | std::ios::app);
@@ -110,8 +123,10 @@ class Child {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
+  // Ctrl-C, once the program has its handler: sent before, it would end the program unheard.
   int Interrupt()
   {
+    WaitFor([this] { return HandlesOrEnded(pid, SIGINT); });
     kill(pid, SIGINT);
     return Wait();
   }

@@ -94,27 +94,13 @@ class TudaDescriptorTest : public testing::Test {
     return Finish(child, err);
   }
 
-  // Whether the process `pid` has a handler for `signalNumber` (its status's caught-signal mask).
-  static bool Catches(pid_t pid, int signalNumber)
-  {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-      if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signalNumber - 1)) & 1;
-    }
-    return false;
-  }
-
   // Sends `signalNumber` once the program watches for it and had time to reach its wait or loop.
   static int Signalled(const std::vector<std::string>& args, int signalNumber, std::string& err)
   {
     const int null = open("/dev/null", O_RDWR);
     Child child = Start(args, null, null);
     close(null);
-    const auto deadline = Clock::now() + kPatience;
-    while (!Catches(child.pid, signalNumber) && Clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    WaitFor([&] { return HandlesOrEnded(child.pid, signalNumber); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     kill(child.pid, signalNumber);
     return Finish(child, err);
