@@ -120,7 +120,9 @@ TEST_F(FollowTest, CtrlCEndsTheWaitWithTheAccount)
   const std::string path = Generate("run.dat", "1000", "1");
   Append(path, std::string(100, '\0'));
   Child child({"stat", path, "--follow"}, folder.Path("stat.out"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Ctrl-C once the program has read the whole blocks and waits for more.
+  const long long wholeBlocks = std::filesystem::file_size(path) / kBlockBytes * kBlockBytes;
+  EXPECT_TRUE(WaitFor([&] { return child.FileOffset(path) == wholeBlocks; }));
   EXPECT_EQ(child.Interrupt(), 130);
   EXPECT_NE(child.Err().find("tuda stat: interrupted\n"), std::string::npos) << child.Err();
   // While the file may still grow, the 100 bytes are no trailing piece.

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -22,8 +23,8 @@
 
 using Clock = std::chrono::steady_clock;
 
-// Generous: "promptly", on a machine shared with other builds.
-constexpr std::chrono::seconds kPatience{10};
+// Generous: "promptly", on a machine shared with other builds, under sanitizers.
+constexpr std::chrono::seconds kPatience{30};
 
 inline bool WaitFor(const std::function<bool()>& condition)
 {
@@ -121,6 +122,22 @@ class Child {
     waited = true;
     Err("\x04", std::chrono::milliseconds(200));
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+  // Where the program's descriptor of the file `path` stands, or -1 while it holds none.
+  long long FileOffset(const std::string& path) const
+  {
+    const std::string process = "/proc/" + std::to_string(pid);
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator(process + "/fd", error)) {
+      if (std::filesystem::read_symlink(fd.path(), error) != path) continue;
+      std::ifstream info(process + "/fdinfo/" + fd.path().filename().string());
+      std::string field;
+      long long offset = -1;
+      info >> field >> offset;
+      return offset;
+    }
+    return -1;
   }
 
   // Ctrl-C, once the program has its handler: sent before, it would end the program unheard.
