@@ -136,7 +136,7 @@ def test_ctrl_c_raises_keyboard_interrupt_while_decoding(call):
               "except KeyboardInterrupt:\n  print('interrupted')")
     child = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                              env=os.environ)
-    # However long the import takes on a loaded machine, the call has begun before Ctrl-C.
+    # Ctrl-C after the import, however long it takes on a loaded machine; the pause lets the call begin.
     assert child.stdout.readline() == b"ready\n"
     time.sleep(0.5)
     child.send_signal(signal.SIGINT)
